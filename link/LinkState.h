@@ -1,0 +1,96 @@
+#pragma once
+// The character rings and flags through which the window, the link
+// controller, the modem driver and the audio threads meet. There are no locks:
+// each ring index and each flag has one writing thread at a time. A ring entry
+// is written before its write index is published (release) and read after the
+// index has been loaded (acquire).
+//
+// The program has one LinkState for the whole run (ProcessLinkState());
+// tests, the command-line decoder and the demo make their own.
+
+#include <array>
+#include <atomic>
+
+namespace quillon {
+
+// 10000 32-bit entries with a write index and a read index. Empty when the
+// indices are equal; an index above 9998 goes to 0. The writer never tests
+// for room, so at most 9999 entries can be pending.
+class CharRing {
+ public:
+  static constexpr int kEntries = 10000;
+
+  static int Next(int index) { return index > kEntries - 2 ? 0 : index + 1; }
+
+  // Writer side.
+  void Put(int value) {
+    const int at = write_index.load(std::memory_order_relaxed);
+    entries[at] = value;
+    write_index.store(Next(at), std::memory_order_release);
+  }
+  // Reader side: false when the ring is empty.
+  bool Take(int& value) {
+    const int at = read_index.load(std::memory_order_relaxed);
+    if (at == write_index.load(std::memory_order_acquire)) return false;
+    value = entries[at];
+    read_index.store(Next(at), std::memory_order_release);
+    return true;
+  }
+  bool Empty() const {
+    return read_index.load(std::memory_order_acquire) == write_index.load(std::memory_order_acquire);
+  }
+  // Entries pending between the read and the write index.
+  int Pending() const {
+    const int pending = write_index.load(std::memory_order_acquire) - read_index.load(std::memory_order_acquire);
+    return pending < 0 ? pending + kEntries : pending;
+  }
+  // Both indices to 0. Only while neither side is running.
+  void Clear() {
+    write_index.store(0, std::memory_order_release);
+    read_index.store(0, std::memory_order_release);
+  }
+
+  std::array<int, kEntries> entries{};
+  std::atomic<int> write_index{0};
+  std::atomic<int> read_index{0};
+};
+
+struct LinkState {
+  LinkState() = default;
+  LinkState(const LinkState&) = delete;
+  LinkState& operator=(const LinkState&) = delete;
+
+  // Transmit ring: written by the link controller, read by the modem's
+  // get_tx_char on the playback thread.
+  CharRing CBufer;
+  std::atomic<int>& Csave = CBufer.write_index;
+  std::atomic<int>& Cload = CBufer.read_index;
+
+  // Receive ring: written by the modem's receive side on the driver thread,
+  // read by the link controller.
+  CharRing Bufer_Olivia;
+  std::atomic<int>& save_Olivia = Bufer_Olivia.write_index;
+  std::atomic<int>& load_Olivia = Bufer_Olivia.read_index;
+
+  std::atomic<int> Ura{0};        // the operator asked to transmit
+  std::atomic<int> start_prd{0};  // a transmission is under way in the modem
+  std::atomic<int> ZeroYes{0};    // playback queued a block of silence
+  std::atomic<int> PRD_R{0};      // transmit indicator
+  std::atomic<int> PRM_R{0};      // receive indicator: a frame is arriving
+  std::atomic<int> USPESHNO{0};   // the last received frame passed its check
+  std::atomic<int> STOP{0};       // stop request for the modem driver thread
+  std::atomic<int> STOPTIM{0};    // stop request for the link controller
+
+  // Everything back to program start: both rings empty, every flag 0.
+  void Reset() {
+    CBufer.Clear();
+    Bufer_Olivia.Clear();
+    for (std::atomic<int>* flag : {&Ura, &start_prd, &ZeroYes, &PRD_R, &PRM_R, &USPESHNO, &STOP, &STOPTIM})
+      flag->store(0, std::memory_order_release);
+  }
+};
+
+// The one LinkState of the running program.
+LinkState& ProcessLinkState();
+
+}  // namespace quillon

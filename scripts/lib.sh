@@ -1,0 +1,31 @@
+# Shared by the scripts: package installation and the build.
+# Installs Debian packages only when one of them is missing; runs
+# 'apt-get update' once, the first time anything has to be installed.
+ensure_packages() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  if [ -z "${QUILLON_APT_UPDATED:-}" ]; then
+    $sudo apt-get update -q
+    export QUILLON_APT_UPDATED=1
+  fi
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# What every native build needs: compiler, CMake, Ninja, the test and
+# benchmark libraries, ALSA, Qt 6 Widgets, libsndfile and libsamplerate.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  libasound2-dev libsndfile1-dev libsamplerate0-dev qt6-base-dev qt6-base-dev-tools
+  libgl-dev fonts-dejavu-core)
+
+# configure_and_build <build dir> [cmake options...]
+configure_and_build() {
+  local dir="$1"; shift
+  cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja "$@"
+  cmake --build "$ROOT/$dir" -j "$(nproc)"
+}
