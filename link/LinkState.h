@@ -81,6 +81,9 @@ struct LinkState {
   std::atomic<int> STOP{0};       // stop request for the modem driver thread
   std::atomic<int> STOPTIM{0};    // stop request for the link controller
 
+  // Entries of the transmit ring still waiting to be sent.
+  int GetKolPrd() const { return CBufer.Pending(); }
+
   // Everything back to program start: both rings empty, every flag 0.
   void Reset() {
     CBufer.Clear();

@@ -1,0 +1,81 @@
+#include "link/Archive.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "link/Cp1251.h"
+
+namespace quillon {
+namespace {
+
+#ifdef _WIN32
+constexpr char kPathSeparator[] = "\\";
+constexpr char kAppendMode[] = "at";
+std::string ForPlatform(const std::string& record) { return record; }
+void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_s(&local, &seconds); }
+#else
+constexpr char kPathSeparator[] = "/";
+constexpr char kAppendMode[] = "a";
+// A Linux editor wants UTF-8 and bare line feeds.
+std::string ForPlatform(const std::string& record) {
+  std::string lf;
+  lf.reserve(record.size());
+  for (std::size_t index = 0; index < record.size(); ++index) {
+    if (record[index] == '\r' && index + 1 < record.size() && record[index + 1] == '\n') continue;
+    lf.push_back(record[index]);
+  }
+  return Cp1251ToUtf8(lf);
+}
+void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_r(&seconds, &local); }
+#endif
+
+}  // namespace
+
+ArchiveTime LocalTimeNow() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto since_epoch = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  std::tm local{};
+  ToLocalTime(seconds, local);
+  ArchiveTime time;
+  time.year = local.tm_year + 1900;
+  time.month = local.tm_mon + 1;
+  time.day = local.tm_mday;
+  time.hour = local.tm_hour;
+  time.minute = local.tm_min;
+  time.second = local.tm_sec;
+  time.millisecond = static_cast<int>(((since_epoch % 1000) + 1000) % 1000);
+  return time;
+}
+
+std::string FormatArchiveRecord(int expected, int received, bool good, const ArchiveTime& time,
+                                const std::string& text) {
+  char stamp[128];
+  std::snprintf(stamp, sizeof stamp, "   %04d / %02d / %02d     %02d:%02d:%02d.%03d", time.year, time.month, time.day,
+                time.hour, time.minute, time.second, time.millisecond);
+  // "Успешно" and "Ошибка" in cp1251.
+  const char* format = good ? "------------   CRC %X = %X \xD3\xF1\xEF\xE5\xF8\xED\xEE  %s\n\n"
+                            : "------------   CRC %X != %X \xCE\xF8\xE8\xE1\xEA\xE0  %s\n\n";
+  // %X shows a negative (sign-extended) check byte as FFFFFF80 and so on.
+  char head[256];
+  std::snprintf(head, sizeof head, format, static_cast<unsigned>(expected), static_cast<unsigned>(received), stamp);
+  return head + text + "\n\n";
+}
+
+Archive::Archive(std::string home_directory, ArchiveClock clock)
+    : path_(std::move(home_directory) + kPathSeparator + "log.txt"), clock_(std::move(clock)) {
+  if (!clock_) clock_ = LocalTimeNow;
+}
+
+bool Archive::Append(int expected, int received, bool good, const std::string& text) const {
+  std::FILE* file = std::fopen(path_.c_str(), kAppendMode);
+  if (file == nullptr) return false;
+  const std::string record = ForPlatform(FormatArchiveRecord(expected, received, good, clock_(), text));
+  std::fwrite(record.data(), 1, record.size(), file);
+  std::fclose(file);
+  return true;
+}
+
+}  // namespace quillon

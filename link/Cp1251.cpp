@@ -1,0 +1,49 @@
+#include "link/Cp1251.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace quillon {
+namespace {
+
+// Converts with one iconv descriptor per call, so that any thread may call.
+// An input sequence iconv cannot convert is replaced by `replacement` and
+// skipped: one byte for cp1251, one whole UTF-8 sequence when `from_utf8`.
+std::string Convert(const char* to, const char* from, const std::string& input, const std::string& replacement,
+                    bool from_utf8) {
+  iconv_t descriptor = iconv_open(to, from);
+  if (descriptor == reinterpret_cast<iconv_t>(-1)) return input;
+  std::string output;
+  std::string in = input;
+  char* in_at = in.empty() ? nullptr : &in[0];
+  std::size_t in_left = in.size();
+  char chunk[256];
+  while (in_left > 0) {
+    char* out_at = chunk;
+    std::size_t out_left = sizeof chunk;
+    const std::size_t result = iconv(descriptor, &in_at, &in_left, &out_at, &out_left);
+    output.append(chunk, static_cast<std::size_t>(out_at - chunk));
+    if (result != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+    // EILSEQ or EINVAL (a UTF-8 sequence cut short): skip one character.
+    std::size_t skip = 1;
+    if (from_utf8) {
+      while (skip < in_left && (static_cast<unsigned char>(in_at[skip]) & 0xC0) == 0x80) ++skip;
+    }
+    in_at += skip;
+    in_left -= skip;
+    output += replacement;
+  }
+  iconv_close(descriptor);
+  return output;
+}
+
+}  // namespace
+
+std::string Cp1251ToUtf8(const std::string& cp1251) {
+  return Convert("UTF-8", "CP1251", cp1251, "\xEF\xBF\xBD", false);
+}
+
+std::string Utf8ToCp1251(const std::string& utf8) { return Convert("CP1251", "UTF-8", utf8, "?", true); }
+
+}  // namespace quillon

@@ -1,0 +1,14 @@
+#pragma once
+// Conversion between the link's cp1251 texts and UTF-8, through iconv.
+
+#include <string>
+
+namespace quillon {
+
+// Bytes without a character in cp1251 (0x98) become U+FFFD.
+std::string Cp1251ToUtf8(const std::string& cp1251);
+
+// Characters without a cp1251 code, and invalid UTF-8 bytes, become '?'.
+std::string Utf8ToCp1251(const std::string& utf8);
+
+}  // namespace quillon

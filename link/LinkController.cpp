@@ -1,0 +1,154 @@
+#include "link/LinkController.h"
+
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "link/Frame.h"
+
+namespace quillon {
+namespace {
+
+std::string Printf(const char* format, ...) {
+  char text[128];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
+}
+
+// "Осталось    %d" in cp1251.
+constexpr char kRemainingFormat[] = "\xCE\xF1\xF2\xE0\xEB\xEE\xF1\xFC    %d";
+// "Слишком длинный текст: %d из %d" in cp1251.
+constexpr char kTooLongFormat[] =
+    "\xD1\xEB\xE8\xF8\xEA\xEE\xEC \xE4\xEB\xE8\xED\xED\xFB\xE9 \xF2\xE5\xEA\xF1\xF2: %d \xE8\xE7 %d";
+
+}  // namespace
+
+LinkController::LinkController(const LinkControllerContext& context)
+    : state_(context.state),
+      view_(context.view),
+      start_transmitter_(context.start_transmitter),
+      archive_(context.home_directory, context.clock) {}
+
+void LinkController::Tick() {
+  WatchEndOfTransmission();
+  CountDown();
+  ServeTransmitRequest();
+  DrainReceiveRing();
+}
+
+void LinkController::Run() {
+  while (state_.STOPTIM.load() == 0) {
+    Tick();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kTickMilliseconds));
+  }
+}
+
+// The transmit indicator goes out no sooner than two ticks after the end of
+// the transmission was seen, and only once playback has queued silence after
+// that moment, so the icon stays red while the last audio is still playing.
+void LinkController::WatchEndOfTransmission() {
+  if (after_transmit_ != 0) {
+    ++after_transmit_;
+    if (after_transmit_ > 2 && state_.ZeroYes.load() != 0) {
+      state_.PRD_R.store(0);
+      view_.Iconki();
+      state_.ZeroYes.store(0);
+      after_transmit_ = 0;
+    }
+  }
+  const int start_prd = state_.start_prd.load();
+  if (start_prd != last_start_prd_) {
+    if (start_prd == 0) {
+      after_transmit_ = 1;
+      state_.ZeroYes.store(0);
+    }
+    last_start_prd_ = start_prd;
+  }
+}
+
+void LinkController::CountDown() {
+  if (remaining_ == 0) return;
+  remaining_ = state_.GetKolPrd();
+  view_.SetStatusText(Printf(kRemainingFormat, remaining_));
+}
+
+void LinkController::ServeTransmitRequest() {
+  if (state_.Ura.load() == 0) return;
+  std::string text = view_.FetchUpperText(kMaxTextBytes);
+  text = text.substr(0, text.find('\0'));
+  if (text.size() > static_cast<std::size_t>(kMaxTextBytes)) text.resize(kMaxTextBytes);
+  if (!text.empty()) SendText(text);
+  state_.Ura.store(0);
+}
+
+void LinkController::SendText(const std::string& text) {
+  const std::vector<int> frame = BuildFrame(text);
+  // All of the frame but its start marker, end marker and check character.
+  const int coded_bytes = static_cast<int>(frame.size()) - 5;
+  // The writer never tests for room, so a frame that does not fit would
+  // overwrite its own unsent start: refuse it whole. The ring is normally
+  // empty here, leaving room for 9993 coded bytes.
+  const int room = kMaxCodedBytes - state_.GetKolPrd();
+  if (coded_bytes > room) {
+    view_.SetStatusText(Printf(kTooLongFormat, coded_bytes, room));
+    return;
+  }
+  for (int entry : frame) state_.CBufer.Put(entry);
+  const int check = frame.back();
+  view_.SetStatusText(Printf("CRC   %X", static_cast<unsigned>(check)));
+  remaining_ = state_.GetKolPrd();
+  state_.CBufer.Put(kEndOfTransmission);
+  state_.PRD_R.store(1);
+  view_.Iconki();
+  if (start_transmitter_) start_transmitter_();
+  state_.start_prd.store(1);
+  // Taken as seen here, so that a transmission that ends before the next
+  // tick still turns the indicator off.
+  last_start_prd_ = 1;
+}
+
+void LinkController::DrainReceiveRing() {
+  int entry = 0;
+  while (state_.Bufer_Olivia.Take(entry)) {
+    const ReceiveEvent event = receiver_.Feed(entry);
+    switch (event.kind) {
+      case ReceiveEvent::Kind::kFrameStart:
+        view_.SetLowerText("");
+        state_.PRM_R.store(1);
+        view_.Iconki();
+        break;
+      case ReceiveEvent::Kind::kCharacter:
+        view_.InsertLowerChar(event.character);
+        break;
+      case ReceiveEvent::Kind::kFrameEnd:
+        FinishFrame(event.frame);
+        break;
+      case ReceiveEvent::Kind::kNone:
+        break;
+    }
+  }
+}
+
+void LinkController::FinishFrame(const ReceivedFrame& frame) {
+  view_.SetLowerText("");
+  view_.SetLowerText(frame.text);
+  state_.USPESHNO.store(frame.good ? 1 : 0);
+  const char* format = frame.good ? "CRC %X = %X" : "CRC %X != %X";
+  view_.SetStatusText(Printf(format, static_cast<unsigned>(frame.expected), static_cast<unsigned>(frame.received)));
+  archive_.Append(frame.expected, frame.received, frame.good, frame.text);
+  state_.PRM_R.store(0);
+  view_.Iconki();
+  view_.FocusArchiveButton();
+}
+
+void tim(const LinkControllerContext& context) {
+  LinkController controller(context);
+  controller.Run();
+}
+
+}  // namespace quillon
