@@ -12,21 +12,25 @@ namespace {
 
 #ifdef _WIN32
 constexpr char kPathSeparator[] = "\\";
+// Text mode turns every line feed into CR LF, the text's own included.
 constexpr char kAppendMode[] = "at";
-std::string ForPlatform(const std::string& record) { return record; }
+std::string PlatformRecord(int expected, int received, bool good, const ArchiveTime& time, const std::string& text) {
+  return FormatArchiveRecord(expected, received, good, time, text);
+}
 void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_s(&local, &seconds); }
 #else
 constexpr char kPathSeparator[] = "/";
 constexpr char kAppendMode[] = "a";
-// A Linux editor wants UTF-8 and bare line feeds.
-std::string ForPlatform(const std::string& record) {
+// A Linux editor wants UTF-8 and bare line feeds: the pane's CR LF pairs
+// become LF.
+std::string PlatformRecord(int expected, int received, bool good, const ArchiveTime& time, const std::string& text) {
   std::string lf;
-  lf.reserve(record.size());
-  for (std::size_t index = 0; index < record.size(); ++index) {
-    if (record[index] == '\r' && index + 1 < record.size() && record[index + 1] == '\n') continue;
-    lf.push_back(record[index]);
+  lf.reserve(text.size());
+  for (std::size_t index = 0; index < text.size(); ++index) {
+    if (text[index] == '\r' && index + 1 < text.size() && text[index + 1] == '\n') continue;
+    lf.push_back(text[index]);
   }
-  return Cp1251ToUtf8(lf);
+  return Cp1251ToUtf8(FormatArchiveRecord(expected, received, good, time, lf));
 }
 void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_r(&seconds, &local); }
 #endif
@@ -72,7 +76,7 @@ Archive::Archive(std::string home_directory, ArchiveClock clock)
 bool Archive::Append(int expected, int received, bool good, const std::string& text) const {
   std::FILE* file = std::fopen(path_.c_str(), kAppendMode);
   if (file == nullptr) return false;
-  const std::string record = ForPlatform(FormatArchiveRecord(expected, received, good, clock_(), text));
+  const std::string record = PlatformRecord(expected, received, good, clock_(), text);
   std::fwrite(record.data(), 1, record.size(), file);
   std::fclose(file);
   return true;

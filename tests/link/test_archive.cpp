@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "link/Archive.h"
+#include "link/Cp1251.h"
+#include "tests/link/TempHome.h"
+
+namespace quillon {
+namespace {
+
+ArchiveTime SeventhOfDecember() {
+  ArchiveTime time;
+  time.year = 2026;
+  time.month = 12;
+  time.day = 7;
+  time.hour = 4;
+  time.minute = 55;
+  time.second = 12;
+  time.millisecond = 345;
+  return time;
+}
+
+TEST(ArchiveRecord, GoodFrameInCp1251) {
+  EXPECT_EQ(FormatArchiveRecord(0x3E, 0x3E, true, SeventhOfDecember(), "abc"),
+            "------------   CRC 3E = 3E \xD3\xF1\xEF\xE5\xF8\xED\xEE     2026 / 12 / 07     04:55:12.345\n\nabc\n\n");
+}
+
+TEST(ArchiveRecord, BadFrameShowsTheReceivedByteSignExtended) {
+  ArchiveTime time = SeventhOfDecember();
+  time.millisecond = 7;
+  EXPECT_EQ(FormatArchiveRecord(0x50, -128, false, time, "a"),
+            "------------   CRC 50 != FFFFFF80 \xCE\xF8\xE8\xE1\xEA\xE0     2026 / 12 / 07     04:55:12.007\n\na\n\n");
+}
+
+TEST(Archive, AppendsUtf8RecordsWithLineFeedsOnLinux) {
+  TempHome home;
+  ASSERT_FALSE(home.Path().empty());
+  Archive archive(home.Path(), SeventhOfDecember);
+  EXPECT_EQ(archive.Path(), home.Path() + "/log.txt");
+  ASSERT_TRUE(archive.Append(0x3E, 0x3E, true, "abc"));
+  ASSERT_TRUE(archive.Append(0x41, 0x2A, false, Utf8ToCp1251("Привет\r\nМир\r")));
+  EXPECT_EQ(home.LogText(),
+            "------------   CRC 3E = 3E Успешно     2026 / 12 / 07     04:55:12.345\n\nabc\n\n"
+            "------------   CRC 41 != 2A Ошибка     2026 / 12 / 07     04:55:12.345\n\nПривет\nМир\r\n\n");
+}
+
+TEST(Archive, UnopenableFileIsReportedToTheCallerOnly) {
+  Archive archive("/nonexistent/quillon/home", SeventhOfDecember);
+  EXPECT_FALSE(archive.Append(0x3E, 0x3E, true, "abc"));
+}
+
+TEST(Archive, LocalClockGivesAPlausibleTime) {
+  const ArchiveTime now = LocalTimeNow();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_GE(now.millisecond, 0);
+  EXPECT_LE(now.millisecond, 999);
+}
+
+TEST(Cp1251, ConvertsBothWaysAndReplacesWhatHasNoCode) {
+  EXPECT_EQ(Utf8ToCp1251("Ёё №5 Жя"), "\xA8\xB8 \xB9" "5 \xC6\xFF");
+  EXPECT_EQ(Cp1251ToUtf8("\xA8\xB8 \xB9" "5 \xC6\xFF"), "Ёё №5 Жя");
+  EXPECT_EQ(Utf8ToCp1251("a中b\xFF" "c"), "a?b?c");
+  EXPECT_EQ(Cp1251ToUtf8("a\x98" "b"), "a\xEF\xBF\xBD" "b");
+  const std::string long_text(5000, '\xE9');  // й, two UTF-8 bytes each
+  EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(long_text)), long_text);
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/Cp1251.h"
+#include "link/Frame.h"
+#include "link/LinkController.h"
+#include "tests/link/RecordingView.h"
+#include "tests/link/TempHome.h"
+
+namespace quillon {
+namespace {
+
+ArchiveTime FixedTime() {
+  ArchiveTime time;
+  time.year = 2026;
+  time.month = 12;
+  time.day = 7;
+  time.hour = 4;
+  time.minute = 55;
+  time.second = 12;
+  time.millisecond = 345;
+  return time;
+}
+
+class LinkControllerTest : public ::testing::Test {
+ protected:
+  LinkControllerTest() : state_(std::make_unique<LinkState>()) {}
+
+  LinkControllerContext Context() {
+    return LinkControllerContext{*state_, view_, [this] { ++starts_; }, home_.Path(), FixedTime};
+  }
+
+  // Everything waiting in the transmit ring, as the modem would take it.
+  std::vector<int> TakeTransmitRing() {
+    std::vector<int> entries;
+    int entry = 0;
+    while (state_->CBufer.Take(entry)) entries.push_back(entry);
+    return entries;
+  }
+
+  // The on-air part of the transmit ring into the receive ring: a loopback.
+  void LoopBack() {
+    for (int entry : TakeTransmitRing())
+      if (entry != kEndOfTransmission) state_->Bufer_Olivia.Put(entry);
+  }
+
+  void Send(LinkController& controller, const std::string& text) {
+    view_.upper_text = text;
+    state_->Ura = 1;
+    controller.Tick();
+  }
+
+  std::unique_ptr<LinkState> state_;  // 80 kB of rings: keep it off the stack
+  RecordingView view_;
+  TempHome home_;
+  int starts_ = 0;
+};
+
+TEST_F(LinkControllerTest, QueuesTheFrameStartsTheTransmitterAndCountsDown) {
+  LinkController controller(Context());
+  Send(controller, "abc");
+  EXPECT_EQ(state_->Ura, 0);
+  EXPECT_EQ(view_.fetch_limit, 9994);
+  EXPECT_EQ(state_->PRD_R, 1);
+  EXPECT_EQ(state_->start_prd, 1);
+  EXPECT_EQ(starts_, 1);
+  EXPECT_EQ(view_.icon_updates, 1);
+  ASSERT_EQ(view_.statuses, std::vector<std::string>{"CRC   3E"});
+
+  // The modem takes two entries per tick; the countdown follows to 0, then stops.
+  std::vector<int> sent;
+  std::vector<std::string> countdown;
+  for (int tick = 0; tick < 8; ++tick) {
+    for (int entry = 0, value = 0; entry < 2 && state_->CBufer.Take(value); ++entry) sent.push_back(value);
+    controller.Tick();
+  }
+  EXPECT_EQ(sent, (std::vector<int>{22, 15, 15, 97, 98, 99, 22, 62, -3}));
+  const std::string remaining = Utf8ToCp1251("Осталось    ");
+  EXPECT_EQ(view_.statuses, (std::vector<std::string>{"CRC   3E", remaining + "7", remaining + "5", remaining + "3",
+                                                        remaining + "1", remaining + "0"}));
+}
+
+TEST_F(LinkControllerTest, EmptyPaneSendsNothing) {
+  LinkController controller(Context());
+  Send(controller, std::string("\0abc", 4));
+  EXPECT_EQ(state_->Ura, 0);
+  EXPECT_TRUE(state_->CBufer.Empty());
+  EXPECT_TRUE(view_.statuses.empty());
+  EXPECT_EQ(state_->PRD_R, 0);
+  EXPECT_EQ(starts_, 0);
+}
+
+TEST_F(LinkControllerTest, RefusesATextWhoseFrameWouldNotFitTheRing) {
+  LinkController controller(Context());
+  Send(controller, std::string(9994, 'a'));
+  // Alternating Cyrillic and Latin costs two link bytes per character.
+  std::string mixed;
+  for (int pair = 0; pair < 2600; ++pair) mixed += "\xE6z";
+  Send(controller, mixed);
+  EXPECT_TRUE(state_->CBufer.Empty());
+  EXPECT_EQ(state_->Ura, 0);
+  EXPECT_EQ(state_->PRD_R, 0);
+  EXPECT_EQ(starts_, 0);
+  ASSERT_EQ(view_.statuses.size(), 2u);
+  EXPECT_EQ(Cp1251ToUtf8(view_.statuses[0]), "Слишком длинный текст: 9994 из 9993");
+  EXPECT_EQ(Cp1251ToUtf8(view_.statuses[1]), "Слишком длинный текст: 10400 из 9993");
+}
+
+TEST_F(LinkControllerTest, TextsTravelThroughTheWholeLink) {
+  std::string longest(9993, 'q');
+  const std::vector<std::string> texts = {
+      "Hello, World! 73 de QTH",
+      Utf8ToCp1251("Съешь же ещё этих мягких французских булок, да выпей чаю. ЁЖ"),
+      Utf8ToCp1251("Адрес: ivanov@mail.ru\r\nТел. +7 (495) 123-45-67\r\nСсылка: http://qsl.net/~r1a?x=1"),
+      "A",
+      longest,
+  };
+  LinkController controller(Context());
+  int frames = 0;
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 20));
+    view_.typed.clear();
+    Send(controller, text);
+    ASSERT_EQ(state_->GetKolPrd(), static_cast<int>(CodeText(text).size()) + 6);
+    LoopBack();
+    controller.Tick();
+    ++frames;
+    EXPECT_EQ(view_.typed, text);
+    EXPECT_EQ(view_.Lower(), text);
+    const int check = TextCheckCharacter(text);
+    char expected_status[32];
+    std::snprintf(expected_status, sizeof expected_status, "CRC %X = %X", check, check);
+    EXPECT_EQ(view_.LastStatus(), expected_status);
+    EXPECT_EQ(state_->USPESHNO, 1);
+    EXPECT_EQ(state_->PRM_R, 0);
+    EXPECT_EQ(view_.focus_requests, frames);
+    // The transmission ends; the indicator goes out for the next text.
+    state_->start_prd = 0;
+    for (int tick = 0; tick < 3; ++tick) {
+      state_->ZeroYes = 1;
+      controller.Tick();
+    }
+    ASSERT_EQ(state_->PRD_R, 0);
+  }
+  // The archive holds one good record per frame, the CR LF pairs as LF.
+  const std::string log = home_.LogText();
+  EXPECT_NE(log.find("Адрес: ivanov@mail.ru\nТел. +7 (495) 123-45-67\nСсылка"), std::string::npos);
+  std::size_t records = 0;
+  for (std::size_t at = log.find("Успешно"); at != std::string::npos; at = log.find("Успешно", at + 1)) ++records;
+  EXPECT_EQ(records, texts.size());
+}
+
+TEST_F(LinkControllerTest, ReceivedFrameUpdatesPaneIconAndArchiveInOrder) {
+  LinkController controller(Context());
+  for (int entry : std::vector<int>{'n', 'o', 'i', 's', 'e', 22, 15, 15, 'a', 22, 0x80}) state_->Bufer_Olivia.Put(entry);
+  controller.Tick();
+  EXPECT_EQ(view_.lower_sets, (std::vector<std::string>{"", "", "a"}));
+  EXPECT_EQ(view_.typed, "a");
+  const int expected = TextCheckCharacter("a");
+  char status[32];
+  std::snprintf(status, sizeof status, "CRC %X != FFFFFF80", expected);
+  EXPECT_EQ(view_.statuses, std::vector<std::string>{status});
+  EXPECT_EQ(state_->USPESHNO, 0);
+  EXPECT_EQ(state_->PRM_R, 0);
+  EXPECT_EQ(view_.icon_updates, 2);  // frame start and frame end
+  char record[128];
+  std::snprintf(record, sizeof record,
+                "------------   CRC %X != FFFFFF80 Ошибка     2026 / 12 / 07     04:55:12.345\n\na\n\n", expected);
+  EXPECT_EQ(home_.LogText(), record);
+}
+
+TEST_F(LinkControllerTest, FrameSpreadOverTicksIsShownLiveAndSurvivesAMissingArchive) {
+  LinkControllerContext context = Context();
+  context.home_directory = "/nonexistent/quillon";
+  LinkController controller(context);
+  const std::vector<int> frame = BuildFrame("live");
+  for (int entry : frame) {
+    state_->Bufer_Olivia.Put(entry);
+    controller.Tick();
+    if (entry == 'i') {
+      EXPECT_EQ(view_.Lower(), "li");
+      EXPECT_EQ(state_->PRM_R, 1);
+    }
+  }
+  EXPECT_EQ(view_.Lower(), "live");
+  EXPECT_EQ(state_->USPESHNO, 1);
+  EXPECT_EQ(state_->PRM_R, 0);
+}
+
+TEST_F(LinkControllerTest, TransmitIndicatorWaitsTwoTicksAndForSilence) {
+  LinkController controller(Context());
+  Send(controller, "abc");
+  TakeTransmitRing();
+  controller.Tick();
+  state_->ZeroYes = 1;  // silence queued before the end: does not count
+  state_->start_prd = 0;
+  controller.Tick();  // sees the end
+  EXPECT_EQ(state_->ZeroYes, 0);
+  EXPECT_EQ(state_->PRD_R, 1);
+  state_->ZeroYes = 1;
+  controller.Tick();  // one tick after
+  EXPECT_EQ(state_->PRD_R, 1);
+  state_->ZeroYes = 0;
+  controller.Tick();  // two ticks after, but no silence yet
+  controller.Tick();
+  EXPECT_EQ(state_->PRD_R, 1);
+  state_->ZeroYes = 1;
+  const int icons = view_.icon_updates;
+  controller.Tick();
+  EXPECT_EQ(state_->PRD_R, 0);
+  EXPECT_EQ(state_->ZeroYes, 0);
+  EXPECT_EQ(view_.icon_updates, icons + 1);
+  controller.Tick();
+  EXPECT_EQ(view_.icon_updates, icons + 1);
+}
+
+TEST_F(LinkControllerTest, TransmissionEndingBeforeTheNextTickStillTurnsTheIndicatorOff) {
+  LinkControllerContext context = Context();
+  context.start_transmitter = nullptr;
+  LinkController controller(context);
+  Send(controller, "abc");
+  state_->start_prd = 0;  // a modem that finished at once
+  state_->ZeroYes = 1;
+  for (int tick = 0; tick < 3; ++tick) {
+    controller.Tick();
+    state_->ZeroYes = 1;
+  }
+  EXPECT_EQ(state_->PRD_R, 0);
+}
+
+// The real thread: tim polls every 100 ms until STOPTIM. The test plays the
+// modem, moving the transmit ring into the receive ring.
+TEST_F(LinkControllerTest, TimThreadSendsAndReceivesUntilStopped) {
+  LinkControllerContext context = Context();
+  context.start_transmitter = nullptr;
+  view_.SetUpper("ping");
+  std::thread link(tim, std::cref(context));
+  state_->Ura = 1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  bool looped = false;
+  while (std::chrono::steady_clock::now() < deadline && state_->USPESHNO == 0) {
+    int entry = 0;
+    while (state_->CBufer.Take(entry)) {
+      if (entry != kEndOfTransmission) state_->Bufer_Olivia.Put(entry);
+      looped = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  state_->STOPTIM = 1;
+  link.join();
+  EXPECT_TRUE(looped);
+  EXPECT_EQ(state_->USPESHNO, 1);
+  EXPECT_EQ(view_.Lower(), "ping");
+  char status[32];
+  std::snprintf(status, sizeof status, "CRC %X = %X", TextCheckCharacter("ping"), TextCheckCharacter("ping"));
+  EXPECT_EQ(view_.LastStatus(), status);
+}
+
+TEST_F(LinkControllerTest, TimDoesNotTickWhenAlreadyStopped) {
+  state_->STOPTIM = 1;
+  state_->Ura = 1;
+  view_.upper_text = "abc";
+  tim(Context());
+  EXPECT_EQ(state_->Ura, 1);
+  EXPECT_EQ(view_.fetches, 0);
+}
+
+}  // namespace
+}  // namespace quillon
