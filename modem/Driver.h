@@ -1,0 +1,35 @@
+#pragma once
+// The modem driver thread Play: builds the Olivia adapter for the station's
+// mode, starts the link controller, then every 100 ms hands all captured
+// blocks to the receiver, reopens a device whose number changed and rebuilds
+// the whole modem when the mode number changed ("RESTART" in the status bar).
+//
+// The shell opens both devices (InitWaveIn/InitWaveOut with InDECSW and
+// OutDECSW) before it starts Play on its own thread. To end, the shell sets
+// STOP and STOPTIM and joins that thread: Play then joins the link
+// controller, closes both devices (joining the audio threads) and only then
+// deletes the adapter.
+
+#include <string>
+
+#include "link/LinkView.h"
+#include "modem/AudioDevice.h"
+#include "modem/StationState.h"
+
+namespace quillon {
+
+struct DriverContext {
+  StationState& station;
+  LinkView& view;
+  AudioBackend& devices;
+  std::string home_directory;  // where log.txt is appended
+};
+
+// Returns 0 once STOP is set.
+int Play(DriverContext& context);
+
+// One pass of the receive step: every captured block, as sample / 32767, to
+// the active modem's rx_process. Returns the number of blocks handed on.
+int ProcessCapturedAudio(StationState& station);
+
+}  // namespace quillon

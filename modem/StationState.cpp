@@ -1,0 +1,30 @@
+#include "modem/StationState.h"
+
+namespace quillon {
+
+WaveControl::~WaveControl() {
+  run.store(0, std::memory_order_release);
+  if (thread.joinable()) thread.join();
+}
+
+StationState::StationState(LinkState& link_state, int transmit_blocks)
+    : link(link_state), PBuferG(transmit_blocks) {}
+
+void StationState::Reset() {
+  progdefaults.Reset();
+  PBuferG.Clear();
+  GLbuf.fill(0.0);
+  markerGL = 0;
+  DTMFbuffer.Clear();
+  InDECSW.store(-1);
+  OutDECSW.store(-1);
+  mode_number.store(kDefaultModeNumber);
+  modem.store(nullptr);
+}
+
+StationState& ProcessStationState() {
+  static StationState state(ProcessLinkState());
+  return state;
+}
+
+}  // namespace quillon

@@ -1,0 +1,64 @@
+#pragma once
+// Everything a station shares between its threads outside the link: the
+// adapter's mode record, the transmit audio ring and its staging block, the
+// capture ring, the wanted devices and mode, the active modem and the two
+// audio control records. The program has one station (ProcessStationState());
+// tests and the command-line tool make as many independent ones as they need.
+
+#include <array>
+#include <atomic>
+
+#include "link/LinkState.h"
+#include "modem/AudioDevice.h"
+#include "modem/AudioRings.h"
+#include "modem/ModeTable.h"
+#include "modem/ProgDefaults.h"
+#include "modem/WaveControl.h"
+
+namespace quillon {
+
+class modem;
+
+struct StationState {
+  explicit StationState(LinkState& link_state,
+                        int transmit_blocks = TransmitAudioRing::kDefaultBlocks);
+  StationState(const StationState&) = delete;
+  StationState& operator=(const StationState&) = delete;
+
+  // The rings and flags shared with the link controller.
+  LinkState& link;
+
+  ProgDefaults progdefaults;
+
+  // Transmit audio: ModulateXmtr stages samples in GLbuf (markerGL of them)
+  // and moves every full block into PBuferG. Both belong to the playback
+  // thread while it runs; they are not reset between transmissions or modes.
+  TransmitAudioRing PBuferG;
+  std::array<double, kAudioBlockSamples> GLbuf{};
+  int markerGL = 0;
+
+  CaptureRing DTMFbuffer;
+
+  // Written by the shell (device and mode menus), watched by the driver.
+  std::atomic<int> InDECSW{-1};   // capture device, -1 = default
+  std::atomic<int> OutDECSW{-1};  // playback device, -1 = default
+  // The mode number of the settings record (its int 8, 93..111).
+  std::atomic<int> mode_number{kDefaultModeNumber};
+
+  // The active adapter; created and deleted by the driver thread, called by
+  // the link controller (Start) and the playback thread (tx_process).
+  std::atomic<quillon::modem*> modem{nullptr};
+
+  WaveControl buf_sound_in;
+  WaveControl buf_sound_out;
+
+  // Back to station start: rings empty, staging block empty, progdefaults
+  // zero, devices and mode to their defaults. Only while no thread of the
+  // station runs and no adapter exists.
+  void Reset();
+};
+
+// The one station of the running program, over ProcessLinkState().
+StationState& ProcessStationState();
+
+}  // namespace quillon

@@ -1,0 +1,33 @@
+#pragma once
+// The control record of one audio direction (buf_sound_in, buf_sound_out):
+// the owner starts and stops the capture or playback thread through it.
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace quillon {
+
+enum WaveState { kWaveClosed = 0, kWaveOpen = 1, kWaveStarting = -1 };
+
+struct WaveControl {
+  WaveControl() = default;
+  WaveControl(const WaveControl&) = delete;
+  WaveControl& operator=(const WaveControl&) = delete;
+  // A station that goes away stops its thread rather than abandoning it.
+  ~WaveControl();
+
+  int device = 0;  // -1 is the default device, 0.. a device of the list
+  int rate = 0;    // always 8000
+  std::atomic<int> state{kWaveClosed};  // written by the thread (and by Init: -1)
+  int channels = 0;                      // always 1
+  std::atomic<int> run{0};               // 1 keep running, 0 the owner asks the thread to end
+
+  std::thread thread;  // TidIn / TidOut
+  // Open and close come from the window thread (start, exit) and from the
+  // driver thread (device or mode change); this serialises them. The audio
+  // path itself never takes it.
+  std::mutex lifecycle;
+};
+
+}  // namespace quillon
