@@ -1,0 +1,155 @@
+#pragma once
+// Stream resampler: a windowed-sinc low-pass sampled at OverSampling phases
+// per input interval, with linear interpolation between neighbouring phases.
+// OutputRate is output samples per input sample. The filter is not
+// normalised: its gain at low frequencies is about 1 / (2 * UpperFreq),
+// 1.333 with the defaults, and it delays the signal by about TapLen / 2
+// input samples.
+
+#include <cmath>
+
+#include "engine/Containers.h"
+#include "engine/PowerOfTwo.h"
+
+namespace quillon {
+
+template <class Type>
+class RateConverter {
+ public:
+  unsigned TapLen;        // input samples spanned by the filter; forced to a power of two
+  unsigned OverSampling;  // filter phases per input interval
+  double UpperFreq;       // cut-off as a fraction of the input rate (0.375: 3000 Hz at 8000 Hz)
+  double OutputRate;      // output samples per input sample; takes effect at Reset()
+  unsigned FilterLen = 0;
+  Array<Type> FilterShape;
+  Array<Type> InputTap;  // ring of the last TapLen inputs
+  int InpTapPtr = 0;     // oldest input, where the next one goes
+  int TapMask = 0;
+  double OutTapPtr = 0;  // next output position in filter phases past the newest input
+  double OutStep = 0;    // phases per output sample
+  Type PrevSample = 0;
+  Type NextSample = 0;
+  int OutWait = 0;  // 1 while PrevSample is made and its output is still due
+
+  RateConverter() {
+    Init();
+    Default();
+  }
+  RateConverter(const RateConverter&) = delete;
+  RateConverter& operator=(const RateConverter&) = delete;
+  ~RateConverter() { Free(); }
+
+  void Default() {
+    TapLen = 16;
+    OverSampling = 16;
+    UpperFreq = 0.375;
+    OutputRate = 1.0;
+  }
+  void Init() {
+    FilterShape.reset();
+    InputTap.reset();
+  }
+  void Free() { Init(); }
+
+  int Preset() {
+    TapLen = Exp2(Log2(TapLen));  // the ring index wraps with a mask
+    FilterLen = TapLen * OverSampling;
+    if (ReallocArray(FilterShape, FilterLen) < 0 || ReallocArray(InputTap, TapLen) < 0) {
+      Free();
+      return -1;
+    }
+    const double pi = 3.14159265358979323846;
+    for (unsigned i = 0; i < FilterLen; ++i) {
+      // phi runs from -pi to just below +pi, 0 at the centre tap
+      const double phi = (2 * static_cast<int>(i) - static_cast<int>(FilterLen)) * pi / FilterLen;
+      // four-term Blackman-Harris, centred
+      const double window = 0.35875 + 0.48829 * std::cos(phi) + 0.14128 * std::cos(2 * phi) +
+                            0.01168 * std::cos(3 * phi);
+      const double x = phi * UpperFreq * TapLen;  // 2 pi UpperFreq times the distance in inputs
+      const double sinc = (phi == 0) ? 1.0 : std::sin(x) / x;
+      FilterShape[i] = static_cast<Type>(window * sinc);
+    }
+    Reset();
+    return 0;
+  }
+
+  void Reset() {
+    TapMask = static_cast<int>(TapLen) - 1;
+    ClearArray(InputTap, TapLen);
+    InpTapPtr = 0;
+    OutTapPtr = 0;
+    OutStep = OverSampling / OutputRate;
+    PrevSample = NextSample = 0;
+    OutWait = 0;
+  }
+
+  int Proverka() const { return InputTap ? 1 : 0; }
+
+  void NewInput(Type x) {
+    InputTap[InpTapPtr] = x;
+    InpTapPtr = (InpTapPtr + 1) & TapMask;
+  }
+
+  // The oldest input meets the lowest coefficient index.
+  Type Convolute(int phase) const {
+    Type sum = 0;
+    int k = InpTapPtr;
+    for (unsigned j = OverSampling - phase - 1; j < FilterLen; j += OverSampling) {
+      sum += InputTap[k] * FilterShape[j];
+      k = (k + 1) & TapMask;
+    }
+    return sum;
+  }
+
+  // The output needs room for ceil(count * OutputRate + 2) samples.
+  int Process(const Type* input, unsigned count, Type* output) {
+    // A rate that is not a finite positive number would run the loop below
+    // forever without consuming input.
+    if (!(OutStep > 0) || !std::isfinite(OutStep)) return 0;
+    int produced = 0;
+    for (;;) {
+      if (OutWait == 0) {
+        double p = std::floor(OutTapPtr + OutStep);
+        if (!TakeInputsUpTo(p, input, count)) return produced;
+        PrevSample = Convolute(static_cast<int>(p));
+        OutTapPtr += OutStep;
+        OutWait = 1;
+      } else {
+        double p = std::floor(OutTapPtr) + 1;
+        if (!TakeInputsUpTo(p, input, count)) return produced;
+        NextSample = Convolute(static_cast<int>(p));
+        const Type d = static_cast<Type>(p - OutTapPtr);  // 0 < d <= 1
+        output[produced++] = PrevSample * d + (1 - d) * NextSample;
+        OutWait = 0;
+      }
+    }
+  }
+
+  // Appends behind the elements already in the sequence; -1 when it cannot
+  // make room.
+  int Process(const Type* input, unsigned count, Seq<Type>& output) {
+    const unsigned room = static_cast<unsigned>(std::ceil(count * OutputRate + 2));
+    if (output.EnsureSpace(output.Len + room) < 0) return -1;
+    const int produced = Process(input, count, output.Elem.get() + output.Len);
+    output.Len += static_cast<unsigned>(produced);
+    return produced;
+  }
+
+ private:
+  // Moves the newest input forward until phase p lies within the current
+  // input interval. At rates of 1 or more this takes at most one sample; a
+  // rate below 1 steps over several. Returns false when the input runs out
+  // first; the half-step is then redone at the next call.
+  bool TakeInputsUpTo(double& p, const Type*& input, unsigned& count) {
+    while (p >= OverSampling) {
+      if (count == 0) return false;
+      NewInput(*input++);
+      --count;
+      p -= OverSampling;
+      OutTapPtr -= OverSampling;
+    }
+    return true;
+  }
+};
+
+}  // namespace quillon
