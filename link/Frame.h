@@ -16,8 +16,8 @@ constexpr int kEndOfTransmission = -3;
 constexpr int kMaxTextBytes = 9994;
 // The transmit ring holds 9999 pending entries and a frame adds 6 (start
 // marker, end marker, check character, -3) to the coded text.
-constexpr int kMaxCodedBytes = 9993;
 constexpr int kFrameOverhead = 6;
+constexpr int kMaxCodedBytes = 9999 - kFrameOverhead;
 
 // CRC-16/X.25 (0x8408 reflected, initial 0xFFFF, final complement) of
 // `length` bytes. `bytes` must be zero-terminated: a one-byte text is taken
