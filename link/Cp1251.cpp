@@ -1,11 +1,36 @@
 #include "link/Cp1251.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
 
 #include <cerrno>
+#endif
 
 namespace quillon {
 namespace {
+
+#ifdef _WIN32
+// Windows has no iconv: convert through UTF-16 with the system code pages.
+// MB_ERR_INVALID_CHARS is left off, so invalid input becomes U+FFFD or '?'.
+std::wstring ToWide(unsigned code_page, const std::string& input) {
+  if (input.empty()) return std::wstring();
+  const int size = MultiByteToWideChar(code_page, 0, input.data(), static_cast<int>(input.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(code_page, 0, input.data(), static_cast<int>(input.size()), &wide[0], size);
+  return wide;
+}
+
+std::string FromWide(unsigned code_page, const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  const int size =
+      WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string output(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), &output[0], size, nullptr, nullptr);
+  return output;
+}
+#else
 
 // Converts with one iconv descriptor per call, so that any thread may call.
 // An input sequence iconv cannot convert is replaced by `replacement` and
@@ -37,13 +62,20 @@ std::string Convert(const char* to, const char* from, const std::string& input, 
   iconv_close(descriptor);
   return output;
 }
+#endif
 
 }  // namespace
 
+#ifdef _WIN32
+std::string Cp1251ToUtf8(const std::string& cp1251) { return FromWide(CP_UTF8, ToWide(1251, cp1251)); }
+
+std::string Utf8ToCp1251(const std::string& utf8) { return FromWide(1251, ToWide(CP_UTF8, utf8)); }
+#else
 std::string Cp1251ToUtf8(const std::string& cp1251) {
   return Convert("UTF-8", "CP1251", cp1251, "\xEF\xBF\xBD", false);
 }
 
 std::string Utf8ToCp1251(const std::string& utf8) { return Convert("CP1251", "UTF-8", utf8, "?", true); }
+#endif
 
 }  // namespace quillon
