@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "link/Archive.h"
 #include "link/LinkView.h"
 #include "modem/AudioDevice.h"
 #include "modem/StationState.h"
@@ -23,6 +24,7 @@ struct DriverContext {
   LinkView& view;
   AudioBackend& devices;
   std::string home_directory;  // where log.txt is appended
+  ArchiveClock clock = {};     // archive timestamps; empty means the local time
 };
 
 // Returns 0 once STOP is set.

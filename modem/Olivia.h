@@ -55,6 +55,8 @@ class olivia : public modem {
   // Distance from the centre down to the lower band edge for the given
   // chain's tones and bandwidth, in Hz.
   static double HalfBand(unsigned bandwidth, unsigned tones);
+  // One ring entry into the transmitter, 8-bit values escaped.
+  void QueueCharacter(int ch);
 
   std::unique_ptr<MFSK_Transmitter<double>> transmitter;
   std::unique_ptr<MFSK_Receiver<double>> receiver;
@@ -72,6 +74,9 @@ class olivia : public modem {
   double rx_centre_applied = 0.0;  // Hz; 0 makes the first rx_process preset the receiver
   std::array<double, kBurstToneSamples> burst_shape{};
   std::array<double, kBurstSamples> burst{};
+  // Both chains preset; false only when memory ran out, and then the adapter
+  // neither sends nor receives.
+  bool chains_ready = false;
 };
 
 }  // namespace quillon

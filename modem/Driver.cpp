@@ -1,0 +1,147 @@
+#include "modem/Driver.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "link/LinkController.h"
+#include "modem/Olivia.h"
+#include "modem/SampleLevels.h"
+#include "modem/SoundCard.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr auto kPassPeriod = std::chrono::milliseconds(100);
+constexpr double kCentreFrequency = 1500.0;  // Hz, every mode is centred here
+
+class Driver {
+ public:
+  explicit Driver(DriverContext& context)
+      : context_(context), station_(context.station), link_(context.station.link) {}
+
+  int Run() {
+    applied_in_ = station_.InDECSW.load();
+    applied_out_ = station_.OutDECSW.load();
+    applied_mode_ = station_.mode_number.load();
+    BuildModem(applied_mode_);
+    station_.DTMFbuffer.Skip();  // audio captured before the modem existed is dropped
+    StartLinkController();
+    while (link_.STOP.load(std::memory_order_acquire) == 0) {
+      ProcessCapturedAudio(station_);
+      ApplyCaptureDevice();
+      ApplyPlaybackDevice();
+      ApplyMode();
+      std::this_thread::sleep_for(kPassPeriod);
+    }
+    // No thread may be inside the adapter when it goes: the link controller
+    // (Start) and the playback thread (tx_process) end first.
+    StopLinkController();
+    CloseWaveIn(station_);
+    CloseWaveOut(station_);
+    DeleteModem();
+    return 0;
+  }
+
+ private:
+  void BuildModem(int mode) {
+    adapter_ = std::make_unique<olivia>(static_cast<unsigned>(mode), station_);
+    adapter_->init();
+    adapter_->set_freq(kCentreFrequency);
+    adapter_->tx_init();
+    station_.modem.store(adapter_.get(), std::memory_order_release);
+  }
+
+  void DeleteModem() {
+    station_.modem.store(nullptr, std::memory_order_release);
+    adapter_.reset();
+  }
+
+  void StartLinkController() {
+    StationState& station = station_;
+    LinkControllerContext link_context{link_, context_.view,
+                                       [&station] {
+                                         auto* active = dynamic_cast<olivia*>(
+                                             station.modem.load(std::memory_order_acquire));
+                                         if (active != nullptr) active->Start();
+                                       },
+                                       context_.home_directory, context_.clock};
+    link_thread_ = std::thread([link_context] { tim(link_context); });
+  }
+
+  void StopLinkController() {
+    link_.STOPTIM.store(1, std::memory_order_release);
+    if (link_thread_.joinable()) link_thread_.join();
+  }
+
+  void ApplyCaptureDevice() {
+    const int wanted = station_.InDECSW.load();
+    if (wanted == applied_in_) return;
+    CloseWaveIn(station_);
+    InitWaveIn(station_, context_.devices, wanted);
+    applied_in_ = wanted;
+    station_.DTMFbuffer.Skip();
+  }
+
+  void ApplyPlaybackDevice() {
+    const int wanted = station_.OutDECSW.load();
+    if (wanted == applied_out_) return;
+    CloseWaveOut(station_);
+    InitWaveOut(station_, context_.devices, wanted);
+    applied_out_ = wanted;
+  }
+
+  // The whole modem is rebuilt; a message being sent or received is lost.
+  // Joining the link controller and the audio threads stands in for the
+  // fixed waits that only let them end.
+  void ApplyMode() {
+    const int wanted = station_.mode_number.load();
+    if (wanted == applied_mode_) return;
+    StopLinkController();
+    CloseWaveIn(station_);
+    CloseWaveOut(station_);
+    DeleteModem();
+    applied_mode_ = wanted;
+    link_.CBufer.Clear();
+    for (std::atomic<int>* flag : {&link_.PRD_R, &link_.PRM_R, &link_.USPESHNO, &link_.Ura, &link_.start_prd})
+      flag->store(0, std::memory_order_release);
+    BuildModem(applied_mode_);
+    applied_in_ = station_.InDECSW.load();
+    InitWaveIn(station_, context_.devices, applied_in_);
+    applied_out_ = station_.OutDECSW.load();
+    InitWaveOut(station_, context_.devices, applied_out_);
+    station_.DTMFbuffer.Skip();
+    link_.STOPTIM.store(0, std::memory_order_release);
+    StartLinkController();
+    context_.view.SetStatusText("RESTART");
+  }
+
+  DriverContext& context_;
+  StationState& station_;
+  LinkState& link_;
+  std::unique_ptr<olivia> adapter_;
+  std::thread link_thread_;
+  int applied_in_ = -1;
+  int applied_out_ = -1;
+  int applied_mode_ = 0;
+};
+
+}  // namespace
+
+int ProcessCapturedAudio(StationState& station) {
+  modem* active = station.modem.load(std::memory_order_acquire);
+  int16_t block[kAudioBlockSamples];
+  double samples[kAudioBlockSamples];
+  int handed = 0;
+  while (station.DTMFbuffer.Take(block)) {
+    for (int i = 0; i < kAudioBlockSamples; ++i) samples[i] = CaptureSample(block[i]);
+    if (active != nullptr) active->rx_process(samples, kAudioBlockSamples);
+    ++handed;
+  }
+  return handed;
+}
+
+int Play(DriverContext& context) { return Driver(context).Run(); }
+
+}  // namespace quillon
