@@ -1,0 +1,214 @@
+#pragma once
+// The input limiter in front of the demodulator. It works on windows of
+// WindowSize samples with a hop of half a window: every bin whose energy
+// stands out from its neighbourhood is cut down (narrow-band interference),
+// each bin is then divided by the square root of the smoothed energy around
+// it (a flat spectrum, so impulses and strong carriers lose their weight),
+// the windows are overlap-added back into a time signal and that signal is
+// clipped at 2.5 times its RMS, twice. The output lags the input by half a
+// window.
+
+#include <cmath>
+
+#include "engine/BoxFilter.h"
+#include "engine/Containers.h"
+#include "engine/Fft.h"
+
+namespace quillon {
+
+template <class Type>
+class MFSK_InputProcessor {
+ public:
+  using Complex = Cmpx<Type>;
+
+  unsigned WindowSize;
+  unsigned WindowMask = 0;
+  Array<Type> InputTap;
+  unsigned InputIndex = 0;  // next write position = oldest sample
+  Array<Type> OutputTap;
+  unsigned OutputIndex = 0;  // next read position of the overlap-add ring
+  Array<Type> Window;
+  unsigned HalfWindow = 0;
+  r2FFT<Complex> Fft;
+  Array<Complex> FftBuffer;  // real part: first window, imaginary part: second window
+  unsigned SpectrumLen = 0;
+  Array<Complex> Spectrum[2];
+  Array<Type> Output;
+  Array<Type> BinEnergy;
+  BoxFilter<Type, Type> Smoother;
+
+  MFSK_InputProcessor() {
+    Init();
+    Default();
+  }
+  MFSK_InputProcessor(const MFSK_InputProcessor&) = delete;
+  MFSK_InputProcessor& operator=(const MFSK_InputProcessor&) = delete;
+  ~MFSK_InputProcessor() { Free(); }
+
+  void Init() {
+    InputTap.reset();
+    OutputTap.reset();
+    Window.reset();
+    FftBuffer.reset();
+    Spectrum[0].reset();
+    Spectrum[1].reset();
+    Output.reset();
+    BinEnergy.reset();
+  }
+  void Default() { WindowSize = 8192; }
+  void Free() {
+    Init();
+    Fft.Free();
+    Smoother.Free();
+  }
+
+  int Preset() {
+    const unsigned n = WindowSize;
+    WindowMask = n - 1;
+    if (ReallocArray(InputTap, n) < 0 || ReallocArray(OutputTap, n) < 0) return Fail();
+    InputIndex = 0;
+    OutputIndex = 0;
+    if (Fft.Preset(static_cast<int>(n)) < 0 || ReallocArray(FftBuffer, n) < 0) return Fail();
+    HalfWindow = n / 2;
+    if (ReallocArray(Window, n) < 0) return Fail();
+    // sqrt(2) sin(pi i / N) scaled by 2/N: applied on the way in and out, the
+    // product (1 - cos) 4/N^2 overlap-adds to a constant at a hop of N/2.
+    for (unsigned i = 0; i < n; ++i) Window[i] = std::sqrt(1.0 - Fft.Twiddle[i].Re) * (2.0 / n);
+    SpectrumLen = n / 2;
+    if (ReallocArray(Spectrum[0], SpectrumLen) < 0 || ReallocArray(Spectrum[1], SpectrumLen) < 0 ||
+        ReallocArray(Output, n) < 0 || ReallocArray(BinEnergy, SpectrumLen) < 0)
+      return Fail();
+    Smoother.Length = n / 16;
+    if (Smoother.Preset() < 0) return Fail();
+    return 0;
+  }
+
+  void Reset() {
+    ClearArray(InputTap, WindowSize);
+    ClearArray(OutputTap, WindowSize);
+    InputIndex = 0;
+    OutputIndex = 0;
+  }
+
+  // Consumes WindowSize samples (null: zeros) and leaves as many in Output.
+  int Process(const Type* input) {
+    const unsigned half = HalfWindow;
+    ProcessInpTap(input);
+    ProcessInpWindow_Re();
+    ProcessInpTap(input != nullptr ? input + half : nullptr);
+    ProcessInpWindow_Im();
+    Fft.Process(FftBuffer.get());
+    Fft.SeparTwoReals(FftBuffer.get(), Spectrum[0].get(), Spectrum[1].get());
+    ProcessSpectra(Spectrum[0].get());
+    ProcessSpectra(Spectrum[1].get());
+    Fft.JoinTwoReals(Spectrum[0].get(), Spectrum[1].get(), FftBuffer.get());
+    Fft.Process(FftBuffer.get());
+    ProcessOutWindow_Re();
+    ProcessOutTap(Output.get());
+    ProcessOutWindow_Im();
+    ProcessOutTap(Output.get() + half);
+    LimitOutputPeaks(2.5);
+    LimitOutputPeaks(2.5);
+    return static_cast<int>(WindowSize);
+  }
+
+  void ProcessInpTap(const Type* input) {
+    for (unsigned i = 0; i < HalfWindow; ++i) {
+      InputTap[InputIndex] = input != nullptr ? input[i] : 0;
+      InputIndex = (InputIndex + 1) & WindowMask;
+    }
+  }
+  // The whole ring from the oldest sample on: the last N inputs in time order.
+  void ProcessInpWindow_Re() {
+    for (unsigned i = 0; i < WindowSize; ++i)
+      FftBuffer[i].Re = InputTap[(InputIndex + i) & WindowMask] * Window[i];
+  }
+  void ProcessInpWindow_Im() {
+    for (unsigned i = 0; i < WindowSize; ++i)
+      FftBuffer[i].Im = InputTap[(InputIndex + i) & WindowMask] * Window[i];
+  }
+
+  void ProcessSpectra(Complex* spectrum) {
+    for (unsigned i = 0; i < SpectrumLen; ++i) BinEnergy[i] = spectrum[i].Energy();
+    const unsigned n = WindowSize;
+    for (int pass = 0; pass < 3; ++pass) LimitSpectraPeaks(spectrum, n / 64, 4.0);
+    AverageEnergy(n / 96);
+    AverageEnergy(n / 64);
+    // A smoothed energy of 0 (or NaN) leaves its bin as it is.
+    for (unsigned i = 0; i < SpectrumLen; ++i)
+      if (BinEnergy[i] > 0) spectrum[i] *= 1.0 / std::sqrt(BinEnergy[i]);
+  }
+
+  // Cuts every bin above `limit` times the mean of the box centred on it.
+  // The box holds the values as fed, so a cut does not lower the threshold
+  // of the bins after it within one pass.
+  void LimitSpectraPeaks(Complex* spectrum, unsigned box, Type limit) {
+    Smoother.Length = box;
+    Smoother.Preset();
+    for (unsigned i = 0; i < box; ++i) Smoother.Process(BinEnergy[i]);
+    const unsigned top = (SpectrumLen / 4) * 3;  // 3/8 of the sample rate
+    unsigned j = box / 2;
+    for (unsigned i = box; i < top; ++i, ++j) {
+      Smoother.Process(BinEnergy[i]);
+      const Type threshold = (Smoother.Sum / box) * limit;
+      if (BinEnergy[j] > threshold) {
+        spectrum[j] *= std::sqrt(threshold / BinEnergy[j]);
+        BinEnergy[j] = threshold;
+      }
+    }
+  }
+
+  // Smooths BinEnergy in place; reads run ahead of the writes, so every
+  // value fed is still unsmoothed. Above 3/8 of the sample rate the last
+  // mean is held.
+  void AverageEnergy(unsigned box) {
+    Smoother.Length = box;
+    Smoother.Preset();
+    const Type weight = 1.0 / box;
+    for (unsigned i = 0; i < box; ++i) Smoother.Process(BinEnergy[i]);
+    unsigned j = 0;
+    for (; j < box / 2; ++j) BinEnergy[j] = weight * Smoother.Sum;
+    const unsigned top = (SpectrumLen / 4) * 3;
+    for (unsigned i = box; i < top; ++i, ++j) {
+      Smoother.Process(BinEnergy[i]);
+      BinEnergy[j] = weight * Smoother.Sum;
+    }
+    for (; j < SpectrumLen; ++j) BinEnergy[j] = weight * Smoother.Sum;
+  }
+
+  void ProcessOutWindow_Re() {
+    for (unsigned i = 0; i < WindowSize; ++i)
+      OutputTap[(OutputIndex + i) & WindowMask] += FftBuffer[i].Re * Window[i];
+  }
+  void ProcessOutWindow_Im() {
+    for (unsigned i = 0; i < WindowSize; ++i)
+      OutputTap[(OutputIndex + i) & WindowMask] += FftBuffer[i].Im * Window[i];
+  }
+  void ProcessOutTap(Type* output) {
+    for (unsigned i = 0; i < HalfWindow; ++i) {
+      output[i] = OutputTap[OutputIndex];
+      OutputTap[OutputIndex] = 0;
+      OutputIndex = (OutputIndex + 1) & WindowMask;
+    }
+  }
+
+  void LimitOutputPeaks(Type limit) {
+    Type energy = 0;
+    for (unsigned i = 0; i < WindowSize; ++i) energy += Output[i] * Output[i];
+    const Type bound = limit * std::sqrt(energy / WindowSize);
+    for (unsigned i = 0; i < WindowSize; ++i) {
+      if (Output[i] > bound)
+        Output[i] = bound;
+      else if (Output[i] < -bound)
+        Output[i] = -bound;
+    }
+  }
+
+ private:
+  int Fail() {
+    Free();
+    return -1;
+  }
+};
+
+}  // namespace quillon

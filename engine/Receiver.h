@@ -1,0 +1,309 @@
+#pragma once
+// The whole Olivia receive chain behind one object: rate converter, input
+// limiter, demodulator, and a synchroniser that does not know where a block
+// of the code starts nor the exact frequency. It runs one soft-decision
+// decoder for each of the two time slices per symbol and each trial
+// frequency offset; after every symbol each decoder decodes the last block's
+// worth of symbols. Each (slice, offset) candidate's signal and noise are
+// integrated over SyncBlocks blocks, and once per block, half a block after
+// the strongest slice, the characters of the strongest candidate are
+// emitted if its signal-to-noise ratio reaches DecodeThreshold.
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+
+#include "engine/Containers.h"
+#include "engine/Demodulator.h"
+#include "engine/InputProcessor.h"
+#include "engine/LowPass3Filter.h"
+#include "engine/PowerOfTwo.h"
+#include "engine/RateConverter.h"
+#include "engine/SoftDecoder.h"
+
+namespace quillon {
+
+template <class Type>
+class MFSK_Receiver {
+ public:
+  using Decoder = MFSK_SoftDecoder<Type, Type>;
+  using Integrator = LowPass3_Filter<Type>;
+
+  bool ReducedCharset;
+  unsigned Tones;
+  unsigned Bandwidth;      // Hz
+  unsigned SearchMargin;   // trial offsets on each side, in FFT bins (half a tone spacing)
+  unsigned SyncBlocks;     // integration length in blocks, and depth of the decoded history
+  Type DecodeThreshold;    // signal-to-noise ratio at which a block is emitted
+  Type SampleRate;         // processing rate, samples per second
+  Type InputSampleRate;    // rate of the samples given to Process
+  float BandEdge = 0;      // lower band edge (upper with Reverse), in units of SampleRate/16 Hz
+  unsigned Reverse;
+
+  unsigned BitsPerSymbol = 0;  // also characters per block
+  unsigned SymbolsPerBlock = 0;
+  RateConverter<Type> Converter;
+  Seq<Type> InputSamples;  // converted samples waiting to fill a limiter window
+  MFSK_InputProcessor<Type> InputProcessor;
+  MFSK_Demodulator<Type> Demodulator;
+  unsigned SearchWidth = 0;  // trial offsets
+  unsigned SliceCount = 0;   // time slices per block
+  Decoder ReferenceDecoder;
+  Array<Decoder> Decoders;  // decoder i * SearchWidth + j: slice phase i, offset index j
+  unsigned SliceIndex = 0;
+  CircularBuffer<Integrator> NoiseTable;   // row = slice, column = offset index
+  CircularBuffer<Integrator> SignalTable;
+  Type SyncWeight = 0;
+  Type BestSignal = 0;
+  unsigned BestSlice = 0;
+  unsigned BestOffset = 0;
+  Type SnrValue = 0;
+  Array<CircularBuffer<uint64_t>> DecodedBlocks;  // per slice: one word per offset, SyncBlocks rows
+  FIFO<uint8_t> OutputQueue;
+
+  MFSK_Receiver() {
+    ReducedCharset = false;
+    Init();
+    Default();
+  }
+  MFSK_Receiver(const MFSK_Receiver&) = delete;
+  MFSK_Receiver& operator=(const MFSK_Receiver&) = delete;
+  ~MFSK_Receiver() { Free(); }
+
+  void Init() {
+    Decoders.reset();
+    DecodedBlocks.reset();
+  }
+  void Default() {
+    Tones = 32;
+    Bandwidth = 1000;
+    SearchMargin = 8;
+    SyncBlocks = 4;
+    DecodeThreshold = 3.0;
+    SampleRate = 8000;
+    InputSampleRate = 8000;
+    Reverse = 0;
+  }
+  void Free() {
+    Init();
+    Converter.Free();
+    InputSamples.Free();
+    InputProcessor.Free();
+    Demodulator.Free();
+    ReferenceDecoder.Free();
+    NoiseTable.Free();
+    SignalTable.Free();
+    OutputQueue.Free();
+  }
+
+  int Preset() {
+    if (Tones < 2) Tones = 2;
+    if (Tones > 256) Tones = 256;
+    if (Bandwidth <= 124) Bandwidth = 125;
+    if (Bandwidth > 2000) Bandwidth = 2000;
+    if (SearchMargin < 2) SearchMargin = 2;
+    if (SyncBlocks < 2) SyncBlocks = 2;
+    if (DecodeThreshold < 3.0) DecodeThreshold = 3.0;
+    BitsPerSymbol = Log2(Tones);
+    Tones = Exp2(BitsPerSymbol);
+
+    Converter.OutputRate = SampleRate / InputSampleRate;
+    if (Converter.Preset() < 0) return Fail();
+
+    // One FFT bin is half the tone spacing; a symbol period is half the FFT.
+    const unsigned k = Log2(Bandwidth / 125);
+    Demodulator.BitsPerSymbol = BitsPerSymbol;
+    Demodulator.SymbolLen = Exp2(BitsPerSymbol - k + 7);
+    Bandwidth = 125 * Exp2(k);
+    Demodulator.FirstCarrier = static_cast<unsigned>(static_cast<int>((Demodulator.SymbolLen / 16) * BandEdge)) + 1;
+    Demodulator.Reverse = Reverse;
+    Demodulator.BinMargin = SearchMargin;
+    if (Demodulator.Preset() < 0) return Fail();
+    SearchMargin = Demodulator.BinMargin;
+
+    InputProcessor.WindowSize = 16 * Demodulator.SymbolLen;
+    if (InputProcessor.Preset() < 0) return Fail();
+
+    ReferenceDecoder.Default();
+    ReferenceDecoder.BitsPerSymbol = BitsPerSymbol;
+    ReferenceDecoder.ReducedCharset = ReducedCharset;
+    if (ReferenceDecoder.Preset() < 0) return Fail();
+    SymbolsPerBlock = ReferenceDecoder.SymbolsPerBlock;
+
+    Decoders.reset();
+    DecodedBlocks.reset();
+    SearchWidth = 2 * SearchMargin + 1;
+    SliceCount = 2 * SymbolsPerBlock;
+    if (ReallocArray(Decoders, 2 * SearchWidth) < 0) return Fail();
+    for (unsigned i = 0; i < 2 * SearchWidth; ++i) {
+      Decoders[i].ReducedCharset = ReducedCharset;
+      Decoders[i].Init();
+      if (Decoders[i].Preset(ReferenceDecoder) < 0) return Fail();
+    }
+    if (ReallocArray(DecodedBlocks, SliceCount) < 0) return Fail();
+    for (unsigned s = 0; s < SliceCount; ++s) {
+      DecodedBlocks[s].Width = SearchWidth;
+      DecodedBlocks[s].Len = SyncBlocks;
+      if (DecodedBlocks[s].Preset() < 0) return Fail();
+      DecodedBlocks[s].Clear();
+    }
+    for (CircularBuffer<Integrator>* table : {&SignalTable, &NoiseTable}) {
+      table->Width = SearchWidth;
+      table->Len = SliceCount;
+      if (table->Preset() < 0) return Fail();
+      table->Clear();
+    }
+
+    SyncWeight = static_cast<Type>(1.0 / SyncBlocks);
+    SliceIndex = 0;
+    BestSignal = 0;
+    BestSlice = 0;
+    BestOffset = 0;
+    SnrValue = 0;
+    if (InputSamples.EnsureSpace(InputProcessor.WindowSize + 2048) < 0) return Fail();
+    OutputQueue.Len = 1024;
+    if (OutputQueue.Preset() < 0) return Fail();
+    return 0;
+  }
+
+  void Reset() {
+    if (!Converter.Proverka()) Converter.Preset();
+    Converter.Reset();
+    InputSamples.Clear();
+    if (!InputProcessor.InputTap) InputProcessor.Preset();
+    InputProcessor.Reset();
+    for (unsigned i = 0; i < 2 * SearchWidth; ++i) Decoders[i].Reset();
+    for (unsigned s = 0; s < SliceCount; ++s) DecodedBlocks[s].Clear();
+    SignalTable.Clear();
+    NoiseTable.Clear();
+    SliceIndex = 0;
+    BestSignal = 0;
+    BestSlice = 0;
+    BestOffset = 0;
+    SnrValue = 0;
+    OutputQueue.Reset();
+  }
+
+  // Consumes all samples at InputSampleRate; -1 when the converted samples
+  // find no room (those waiting are then lost).
+  int Process(const Type* samples, unsigned count) {
+    if (Converter.Process(samples, count, InputSamples) < 0) return -1;
+    ProcessInputBuffer();
+    return 0;
+  }
+
+  int GetChar(uint8_t& c) { return OutputQueue.Read(c); }
+
+  Type SignalToNoiseRatio() const { return SnrValue; }
+
+  // Hz; one offset step is one FFT bin, half the tone spacing.
+  Type FrequencyOffset() const {
+    const int bins = static_cast<int>(BestOffset) - static_cast<int>(SearchWidth / 2);
+    return bins * SampleRate / Demodulator.SymbolLen;
+  }
+
+  // Pushes the waiting samples through, padded with silence, then enough
+  // silence (SyncBlocks blocks, doubled) to bring the last blocks to a
+  // decision.
+  void Flush() {
+    ProcessInputBuffer();
+    const unsigned window = InputProcessor.WindowSize;
+    if (InputSamples.EnsureSpace(window) < 0) return;
+    for (unsigned i = InputSamples.Len; i < window; ++i) InputSamples[static_cast<int>(i)] = 0;
+    InputSamples.Len = window;
+    ProcessInputBuffer();
+    ClearArray(InputSamples.Elem.get(), window);
+    const unsigned target = 2 * Demodulator.SymbolStep * SymbolsPerBlock * SyncBlocks;
+    for (unsigned total = 0; total < target; total += window) {
+      InputSamples.Len = window;
+      ProcessInputBuffer();
+    }
+  }
+
+  void ProcessInputBuffer() {
+    const unsigned window = InputProcessor.WindowSize;
+    while (InputSamples.Len >= window) {
+      InputProcessor.Process(InputSamples.Elem.get());
+      InputSamples.Delete(0, window);
+      for (unsigned k = 0; k < window; k += Demodulator.SymbolStep) ProcessSymbol(InputProcessor.Output.get() + k);
+    }
+  }
+
+  // One symbol period: both slices, every trial offset, one decision check
+  // per slice.
+  void ProcessSymbol(const Type* samples) {
+    Demodulator.Process(samples);
+    for (unsigned phase = 0; phase < 2; ++phase) {
+      const unsigned s = SliceIndex;
+      Integrator* noise = NoiseTable.AbsPtr(s);
+      Integrator* signal = SignalTable.AbsPtr(s);
+      uint64_t* decoded = DecodedBlocks[s].CurrPtr();
+      Decoder* bank = Decoders.get() + phase * SearchWidth;
+      const int centre = static_cast<int>(SearchWidth / 2);
+      Type local_best = 0;
+      unsigned local_best_index = 0;
+      Type soft[8];
+      for (unsigned j = 0; j < SearchWidth; ++j) {
+        Decoder& decoder = bank[j];
+        Demodulator.SoftDecode(soft, phase, static_cast<int>(j) - centre);
+        decoder.Input(soft);
+        decoder.Process();
+        decoder.Output(decoded[j]);
+        noise[j].Process(decoder.NoiseEnergy, SyncWeight, 0.1);
+        signal[j].Process(decoder.Signal, SyncWeight, 0.1);
+        if (signal[j].Stage3 > local_best) {  // ties keep the lower offset index
+          local_best = signal[j].Stage3;
+          local_best_index = j;
+        }
+      }
+      DecodedBlocks[s] += 1;
+      UpdateBestCandidate(s, local_best, local_best_index);
+      Decide(s);
+      ++SliceIndex;
+    }
+    if (SliceIndex >= SliceCount) SliceIndex -= SliceCount;
+  }
+
+ private:
+  int Fail() {
+    Free();
+    return -1;
+  }
+
+  // The best slice always takes its own fresh value, even a lower one;
+  // another slice must beat it strictly.
+  void UpdateBestCandidate(unsigned s, Type local_best, unsigned local_best_index) {
+    if (s == BestSlice) {
+      BestSignal = local_best;
+      BestOffset = local_best_index;
+    } else if (local_best > BestSignal) {
+      BestSignal = local_best;
+      BestSlice = s;
+      BestOffset = local_best_index;
+    }
+  }
+
+  // Half a block after the best slice. The noise reference is the slice
+  // after s at the lowest offset; after the last slice the ring of slices
+  // continues at slice 0.
+  void Decide(unsigned s) {
+    int d = static_cast<int>(s) - static_cast<int>(BestSlice);
+    if (d < 0) d += static_cast<int>(SliceCount);
+    if (static_cast<unsigned>(d) != SliceCount / 2) return;
+    const unsigned next = (s + 1 < SliceCount) ? s + 1 : 0;
+    // The integrator's feedback can carry a decaying value a little below
+    // zero; that counts as no noise reference rather than a NaN ratio.
+    const Type noise_energy = NoiseTable.AbsPtr(next)[0].Stage3;
+    const Type noise = noise_energy > 0 ? std::sqrt(noise_energy) : 0;
+    SnrValue = (noise == 0) ? 0 : BestSignal / noise;
+    if (SnrValue >= DecodeThreshold) {
+      // The ring was advanced after writing: its current row is the oldest,
+      // SyncBlocks - 1 blocks before the newest.
+      uint64_t word = DecodedBlocks[BestSlice].CurrPtr()[BestOffset];
+      for (unsigned c = 0; c < BitsPerSymbol; ++c, word >>= 8) OutputQueue.Write(static_cast<uint8_t>(word & 0xFF));
+    }
+    if (SnrValue > 100) SnrValue = 0;  // the characters of this decision are already out
+  }
+};
+
+}  // namespace quillon
