@@ -1,0 +1,180 @@
+// A whole station in one process over the loopback device: the driver
+// thread with its audio threads and the link controller, a recording window.
+// The station hears its own transmission, so a message sent is received,
+// checked and archived by the same station. These run in real time.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "link/Cp1251.h"
+#include "link/Frame.h"
+#include "modem/AudioDevices.h"
+#include "modem/Driver.h"
+#include "modem/Modem.h"
+#include "modem/SoundCard.h"
+#include "tests/modem/RecordingView.h"
+
+namespace quillon {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+std::string GoodStatus(const std::string& text) {
+  const int check = TextCheckCharacter(text);
+  char status[64];
+  std::snprintf(status, sizeof status, "CRC %X = %X", check, check);
+  return status;
+}
+
+class WholeStation : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillon_station_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    home_ = pattern;
+    context_ = std::make_unique<DriverContext>(DriverContext{station_, view_, devices_, home_, {}});
+  }
+
+  void TearDown() override {
+    if (driver_.joinable()) StopStation();
+    std::filesystem::remove_all(home_);
+  }
+
+  // As the shell starts the program: both devices, then the driver thread.
+  void StartStation(int mode) {
+    station_.mode_number = mode;
+    station_.InDECSW = devices_.LoopbackNumber(AudioDirection::Capture);
+    station_.OutDECSW = devices_.LoopbackNumber(AudioDirection::Playback);
+    ASSERT_EQ(InitWaveIn(station_, devices_, station_.InDECSW), 1);
+    ASSERT_EQ(InitWaveOut(station_, devices_, station_.OutDECSW), 1);
+    driver_ = std::thread([this] { Play(*context_); });
+  }
+
+  // As the shell ends the program.
+  void StopStation() {
+    link_.STOP = 1;
+    link_.STOPTIM = 1;
+    driver_.join();
+    EXPECT_EQ(CloseWaveOut(station_), 0);  // the driver has closed them already
+    EXPECT_EQ(CloseWaveIn(station_), 0);
+    EXPECT_EQ(station_.modem.load(), nullptr);
+  }
+
+  // Types the text and presses "Передать".
+  void PressTransmit(const std::string& cp1251) {
+    view_.SetUpperText(cp1251);
+    ASSERT_TRUE(WaitFor([&] { return link_.PRD_R.load() == 0 && link_.Ura.load() == 0; }, 20s));
+    link_.Ura = 1;
+  }
+
+  // Sends a text and waits until this station has received it back.
+  void SendAndHear(const std::string& cp1251) {
+    const std::size_t records = ArchiveRecords();
+    PressTransmit(cp1251);
+    ASSERT_TRUE(WaitFor([&] { return link_.start_prd.load() == 1; }, 2s));
+    bool indicator_early = false;
+    const bool heard = WaitFor(
+        [&] {
+          // The transmit indicator stays on while the modem still sends.
+          if (link_.start_prd.load() == 1 && link_.PRD_R.load() == 0) indicator_early = true;
+          return view_.StatusShown(GoodStatus(cp1251)) && link_.PRD_R.load() == 0 && link_.PRM_R.load() == 0;
+        },
+        45s);
+    ASSERT_TRUE(heard) << "status: " << (view_.Status().empty() ? "" : view_.Status().back());
+    EXPECT_FALSE(indicator_early);
+    EXPECT_EQ(view_.Lower(), cp1251);
+    EXPECT_EQ(link_.USPESHNO.load(), 1);
+    EXPECT_EQ(link_.start_prd.load(), 0);
+    EXPECT_EQ(ArchiveRecords(), records + 1);
+    EXPECT_NE(Archive().find(Cp1251ToUtf8(cp1251)), std::string::npos);
+  }
+
+  std::string Archive() const {
+    std::ifstream file(home_ + "/log.txt");
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+  }
+
+  std::size_t ArchiveRecords() const {
+    const std::string text = Archive();
+    std::size_t count = 0;
+    for (std::size_t at = text.find("------------"); at != std::string::npos; at = text.find("------------", at + 12))
+      ++count;
+    return count;
+  }
+
+  void ChangeModeAndWaitForRestart(int mode) {
+    const std::size_t shown = view_.Status().size();
+    station_.mode_number = mode;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          const std::vector<std::string> status = view_.Status();
+          for (std::size_t i = shown; i < status.size(); ++i)
+            if (status[i] == "RESTART") return true;
+          return false;
+        },
+        10s));
+  }
+
+  std::string home_;
+  LinkState link_;
+  StationState station_{link_};
+  RecordingView view_;
+  AudioDevices devices_{nullptr};
+  std::unique_ptr<DriverContext> context_;
+  std::thread driver_;
+};
+
+TEST_F(WholeStation, FastModeHearsLatinAndCyrillicAndSurvivesModeChanges) {
+  StartStation(103);  // OLIVIA_8_2000: a block every 256 ms
+  SendAndHear("Hello QTH 73");
+  SendAndHear(Utf8ToCp1251("Привет, Мир!"));
+
+  // Idle: the modem is rebuilt in the new mode.
+  ChangeModeAndWaitForRestart(98);  // OLIVIA_4_2000
+  EXPECT_NE(station_.modem.load(), nullptr);
+  EXPECT_EQ(station_.modem.load()->get_mode(), 98u);
+
+  // Transmitting: the message is dropped and every indicator cleared.
+  PressTransmit("lost in the change");
+  ASSERT_TRUE(WaitFor([&] { return link_.start_prd.load() == 1; }, 2s));
+  std::this_thread::sleep_for(300ms);  // the opening burst is on air
+  ChangeModeAndWaitForRestart(103);
+  EXPECT_EQ(link_.PRD_R.load(), 0);
+  EXPECT_EQ(link_.start_prd.load(), 0);
+  EXPECT_EQ(link_.Ura.load(), 0);
+  EXPECT_TRUE(link_.CBufer.Empty());
+  EXPECT_EQ(station_.modem.load()->get_mode(), 103u);
+
+  // The rebuilt station works, and the dropped text never arrived.
+  SendAndHear(Utf8ToCp1251("Снова OK"));
+  EXPECT_EQ(Archive().find("lost in the change"), std::string::npos);
+  StopStation();
+}
+
+TEST_F(WholeStation, Mode8In500HzHearsAMixedText) {
+  StartStation(101);  // OLIVIA_8_500
+  SendAndHear(Utf8ToCp1251("73 de Ёлка"));
+  StopStation();
+}
+
+}  // namespace
+}  // namespace quillon
