@@ -1,0 +1,31 @@
+#include "shell/Layout.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kButtonColumn = 100;  // room right of the panes
+constexpr int kButtonInset = 95;    // button's left edge from the right edge
+constexpr int kButtonWidth = 90;
+constexpr int kMinButtonHeight = 20;
+
+int NotNegative(int value) { return value < 0 ? 0 : value; }
+
+}  // namespace
+
+ControlLayout ComputeControlLayout(int client_width, int usable_height) {
+  const int half = usable_height / 2;
+  const int pane_width = NotNegative(client_width - kButtonColumn);
+  const int pane_height = NotNegative(half - 4);
+  int button_height = 4 * (half / 5);
+  if (button_height < kMinButtonHeight) button_height = kMinButtonHeight;
+  const int offset = (half - button_height) / 2;
+  const int button_x = client_width - kButtonInset;
+  ControlLayout layout{};
+  layout.upper_pane = {0, 0, pane_width, pane_height};
+  layout.lower_pane = {0, half + 2, pane_width, pane_height};
+  layout.transmit_button = {button_x, offset, kButtonWidth, button_height};
+  layout.archive_button = {button_x, half + offset, kButtonWidth, button_height};
+  return layout;
+}
+
+}  // namespace quillon
