@@ -6,6 +6,7 @@
 // one per call through the modulator, and the modulator's output is
 // resampled by the converter.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -120,7 +121,8 @@ class MFSK_Transmitter {
         State = 0;
       } else if (State & kRunning) {
         // A running transmitter with nothing queued sends NUL characters.
-        for (unsigned i = 0; i < BitsPerSymbol; ++i)
+        const unsigned count = std::min<unsigned>(BitsPerSymbol, sizeof InputBlock);
+        for (unsigned i = 0; i < count; ++i)
           if (!InputQueue.Read(InputBlock[i])) InputBlock[i] = 0;
         Encoder.EncodeBlock(InputBlock);
       }
