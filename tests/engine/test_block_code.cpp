@@ -37,16 +37,6 @@ TEST(Hadamard, ForwardTransformDespreadsEveryRowToOnePeak) {
   }
 }
 
-TEST(Hadamard, ForwardTransformOfSmallVectorFollowsItsButterflies) {
-  double x[4] = {1, 2, 3, 4};
-  FHT(x, 4);
-  // step 1: (3, 1, 7, 1); step 2: (10, 2, 4, 0)
-  EXPECT_EQ(x[0], 10);
-  EXPECT_EQ(x[1], 2);
-  EXPECT_EQ(x[2], 4);
-  EXPECT_EQ(x[3], 0);
-}
-
 TEST(GrayCode, NeighboursDifferInOneBitAndBinaryCodeUndoesIt) {
   EXPECT_EQ(GrayCode(2), 3);
   EXPECT_EQ(GrayCode(3), 2);
@@ -58,17 +48,6 @@ TEST(GrayCode, NeighboursDifferInOneBitAndBinaryCodeUndoesIt) {
       EXPECT_EQ(__builtin_popcount(g ^ GrayCode(static_cast<uint8_t>(x - 1))), 1) << x;
     }
   }
-}
-
-TEST(CodeVariant, TablesOfBothVariants) {
-  const CodeVariant normal = SelectCodeVariant(false);
-  EXPECT_EQ(normal.BitsPerCharacter, 7u);
-  EXPECT_EQ(normal.ScramblingCode, 0xE257E6D0291574ECULL);
-  EXPECT_EQ(normal.ScramblingShift, 13u);
-  const CodeVariant reduced = SelectCodeVariant(true);
-  EXPECT_EQ(reduced.BitsPerCharacter, 6u);
-  EXPECT_EQ(reduced.ScramblingCode, 0xEDB88320ULL);
-  EXPECT_EQ(reduced.ScramblingShift, 5u);
 }
 
 TEST(CodeVariant, ReducedCharsetMapsBothWays) {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -94,13 +93,12 @@ TEST(Transmitter, UnusableRatesFailPresetAndRelease) {
   EXPECT_EQ(tx.Preset(), 0);
 }
 
-TEST(Transmitter, QueueHoldsAThousandAndTwentyThreeAndPresetEmptiesIt) {
+TEST(Transmitter, PresetDiscardsQueuedCharacters) {
   MFSK_Transmitter<double> tx;
   Configure(tx, 32, 1000);
   ASSERT_EQ(tx.Preset(), 0);
   for (int i = 0; i < 1023; ++i) ASSERT_EQ(tx.PutChar('a'), 1);
-  EXPECT_EQ(tx.PutChar('b'), 0);
-  EXPECT_EQ(tx.GetReadReady(), 1023);
+  EXPECT_EQ(tx.PutChar('b'), 0);  // full: dropped
   ASSERT_EQ(tx.Preset(), 0);
   EXPECT_EQ(tx.GetReadReady(), 0);
 }
@@ -242,11 +240,11 @@ double WorstToneError(unsigned tones, unsigned bandwidth, bool reverse, double o
       best_call[s] = static_cast<int>(call);
     }
   }
-  std::set<unsigned> heard;
+  unsigned heard = 0;
   double worst = 0;
   for (unsigned s = 0; s < tones; ++s) {
     if (best_call[s] < 0) continue;
-    heard.insert(s);
+    ++heard;
     const size_t begin = static_cast<size_t>(best_call[s] * step * scale) + delay;
     const double expected = reverse ? edge - (s + 0.5) * spacing : edge + (s + 0.5) * spacing;
     // Under a further window the symbol's own tone outweighs the halves of
@@ -257,7 +255,7 @@ double WorstToneError(unsigned tones, unsigned bandwidth, bool reverse, double o
                                                 1500 + bandwidth / 2.0, spacing / 4);
     worst = std::max(worst, std::abs(measured - expected) / spacing);
   }
-  EXPECT_EQ(heard.size(), tones) << tones << "/" << bandwidth;
+  EXPECT_EQ(heard, tones) << tones << "/" << bandwidth;
   return worst;
 }
 
