@@ -1,5 +1,5 @@
 #pragma once
-// Decodes one block of the Olivia code from soft bit decisions: positive
+// Decodes one block of the Olivia block code from soft bit decisions: positive
 // means bit 0, negative bit 1, the magnitude is the confidence at any scale.
 // The decoder keeps the soft values of the last SymbolsPerBlock symbols in a
 // ring and decodes that whole window on every Process(), so the receiver can
