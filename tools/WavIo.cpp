@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "tools/CliError.h"
+#include "tools/Console.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -122,8 +123,9 @@ void WriteAudio(const std::string& path, const Audio& audio, int rate) {
     for (std::size_t index = 0; index < resampled.size(); ++index) out[index] = ToSample(resampled[index]);
   }
   if (path == "-") {
-    MakeBinary(stdout);
-    if (std::fwrite(out.data(), sizeof out[0], out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
+    std::FILE* output = ToolOutput();
+    MakeBinary(output);
+    if (std::fwrite(out.data(), sizeof out[0], out.size(), output) != out.size() || std::fflush(output) != 0)
       throw CliError("cannot write audio to standard output");
     return;
   }

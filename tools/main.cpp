@@ -1,1 +1,67 @@
-int main() { return 0; }
+// quillon-cli: the program's Olivia link without its window and sound card.
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "tools/CliError.h"
+#include "tools/Commands.h"
+#include "tools/Console.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: quillon-cli COMMAND [OPTIONS]   (quillon-cli COMMAND --help for each)\n"
+    "\n"
+    "  encode             a text to the audio one transmission plays\n"
+    "  decode             the frames in a recording (one mode, or all 19)\n"
+    "  channel            an HF channel: noise, Watterson fading, offset, drift\n"
+    "  bench sensitivity  share of good frames against SNR, per mode and channel\n"
+    "  bench speed        receive and transmit real-time factors per mode\n"
+    "  demo               one message from one station to another over the channel\n";
+
+int Dispatch(const std::string& command, const quillon::Words& rest) {
+  using namespace quillon;
+  if (command == "encode") return RunEncode(rest);
+  if (command == "decode") return RunDecode(rest);
+  if (command == "channel") return RunChannel(rest);
+  if (command == "demo") return RunDemo(rest);
+  if (command == "bench") {
+    const std::string which = rest.empty() ? "" : rest[0];
+    const Words bench_rest(rest.empty() ? rest.end() : rest.begin() + 1, rest.end());
+    if (which == "sensitivity") return RunSensitivity(bench_rest);
+    if (which == "speed") return RunSpeed(bench_rest);
+    if (which == "--help" || which == "-h") {
+      std::fputs("usage: quillon-cli bench sensitivity|speed [OPTIONS]\n", ToolOutput());
+      return kExitOk;
+    }
+    throw CliError("bench wants 'sensitivity' or 'speed' (see --help)");
+  }
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kHelp, ToolOutput());
+    return kExitOk;
+  }
+  throw CliError("unknown command '" + command + "' (see quillon-cli --help)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  quillon::DivertStandardOutput();
+  if (argc < 2) {
+    std::fputs(kHelp, stderr);
+    return quillon::kExitFailure;
+  }
+  const quillon::Words rest(argv + 2, argv + argc);
+  try {
+    const int status = Dispatch(argv[1], rest);
+    std::fflush(quillon::ToolOutput());
+    return status;
+  } catch (const quillon::CliError& error) {
+    std::fprintf(stderr, "quillon-cli: %s\n", error.what());
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "quillon-cli: %s\n", error.what());
+  }
+  return quillon::kExitFailure;
+}

@@ -1,0 +1,103 @@
+#include "tools/FrameDecoder.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "engine/Receiver.h"
+
+namespace quillon {
+
+FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode) {
+  // The adapter's first receive-ring entries come from tx_init's flush of
+  // the new receiver, before any audio.
+  DrainReceiveRing(0.0);
+}
+
+void FrameDecoder::Hear(const int16_t* samples, int count) {
+  while (count > 0) {
+    const int n = std::min(count, kAudioBlockSamples);
+    station_.Hear(samples, n);
+    samples_heard_ += n;
+    samples += n;
+    count -= n;
+    DrainReceiveRing(static_cast<double>(samples_heard_) / kToolSampleRate);
+  }
+}
+
+void FrameDecoder::Finish() {
+  station_.Flush();
+  DrainReceiveRing(static_cast<double>(samples_heard_) / kToolSampleRate);
+}
+
+void FrameDecoder::HearAll(const Audio& audio) {
+  Hear(audio.data(), static_cast<int>(audio.size()));
+  Finish();
+}
+
+void FrameDecoder::DrainReceiveRing(double now_s) {
+  MFSK_Receiver<double>& receiver = station_.Adapter().Receiver();
+  // The receiver's ratio belongs to its latest decision; a ratio above 100
+  // is reported as 0 once that decision is out, so zeros are left out.
+  auto note_snr = [&] {
+    const double snr = receiver.SignalToNoiseRatio();
+    if (snr <= 0.0) return;
+    snr_sum_ += snr;
+    ++snr_count_;
+  };
+  int entry = 0;
+  bool frame_heard = false;
+  while (station_.Link().Bufer_Olivia.Take(entry)) {
+    const ReceiveEvent event = receiver_.Feed(entry);
+    if (event.kind == ReceiveEvent::Kind::kFrameStart) {
+      collecting_ = true;
+      start_s_ = now_s;
+      snr_sum_ = 0.0;
+      snr_count_ = 0;
+    } else if (event.kind == ReceiveEvent::Kind::kFrameEnd) {
+      if (!frame_heard) note_snr();
+      DecodedFrame decoded;
+      decoded.mode = &station_.Mode();
+      decoded.frame = event.frame;
+      decoded.start_s = start_s_;
+      decoded.end_s = now_s;
+      decoded.snr = snr_count_ > 0 ? snr_sum_ / snr_count_ : 0.0;
+      decoded.freq_offset_hz = receiver.FrequencyOffset();
+      frames_.push_back(decoded);
+      collecting_ = false;
+      frame_heard = true;
+    }
+  }
+  if (collecting_ && !frame_heard) note_snr();
+}
+
+int WorkerThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+std::vector<DecodedFrame> DecodeRecording(const std::vector<const OliviaMode*>& modes, const Audio& audio,
+                                          int threads) {
+  std::vector<std::vector<DecodedFrame>> per_mode(modes.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t index = next++; index < modes.size(); index = next++) {
+      FrameDecoder decoder(*modes[index]);
+      decoder.HearAll(audio);
+      per_mode[index] = decoder.Frames();
+    }
+  };
+  const int workers = std::max(1, std::min(threads, static_cast<int>(modes.size())));
+  std::vector<std::thread> pool;
+  for (int t = 1; t < workers; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+
+  std::vector<DecodedFrame> frames;
+  for (const auto& found : per_mode) frames.insert(frames.end(), found.begin(), found.end());
+  std::stable_sort(frames.begin(), frames.end(),
+                   [](const DecodedFrame& a, const DecodedFrame& b) { return a.start_s < b.start_s; });
+  return frames;
+}
+
+}  // namespace quillon

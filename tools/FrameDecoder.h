@@ -1,0 +1,57 @@
+#pragma once
+// The receiving station of the decoder: the adapter's receive side and the
+// link's frame receive machine, fed with a recording block by block, noting
+// for every finished frame where in the audio its start marker and its check
+// byte were decided and what the receiver's synchroniser reported.
+
+#include <vector>
+
+#include "link/FrameReceiver.h"
+#include "tools/Station.h"
+#include "tools/WavIo.h"
+
+namespace quillon {
+
+struct DecodedFrame {
+  const OliviaMode* mode = nullptr;
+  ReceivedFrame frame;
+  double start_s = 0.0;  // end of the audio block whose decision completed the start marker
+  double end_s = 0.0;    // the same for the check byte
+  double snr = 0.0;      // receiver signal-to-noise ratio, mean over the frame's decisions
+  double freq_offset_hz = 0.0;  // receiver frequency offset when the frame ended
+};
+
+class FrameDecoder {
+ public:
+  explicit FrameDecoder(const OliviaMode& mode);
+
+  // Blocks of 512 samples at 8000 samples/s, then Finish once.
+  void Hear(const int16_t* samples, int count);
+  void Finish();
+  // The whole recording: Hear in blocks of 512, then Finish.
+  void HearAll(const Audio& audio);
+
+  const std::vector<DecodedFrame>& Frames() const { return frames_; }
+
+ private:
+  void DrainReceiveRing(double now_s);
+
+  Station station_;
+  FrameReceiver receiver_;
+  long long samples_heard_ = 0;
+  bool collecting_ = false;
+  double start_s_ = 0.0;
+  double snr_sum_ = 0.0;
+  int snr_count_ = 0;
+  std::vector<DecodedFrame> frames_;
+};
+
+// Every mode's receiver over the same recording, on up to `threads` worker
+// threads; frames in order of their start, then of the mode's menu place.
+std::vector<DecodedFrame> DecodeRecording(const std::vector<const OliviaMode*>& modes, const Audio& audio,
+                                          int threads);
+
+// Worker threads for parallel work: the machine's cores, at least one.
+int WorkerThreads();
+
+}  // namespace quillon

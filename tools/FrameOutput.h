@@ -1,0 +1,23 @@
+#pragma once
+// The decoder's report of one finished frame: a plain line
+// ("GOOD  CRC 3E = 3E  00:01.23  abc") or one JSON object per line.
+
+#include <string>
+
+#include "tools/FrameDecoder.h"
+
+namespace quillon {
+
+// mm:ss.cc
+std::string ClockTime(double seconds);
+
+// The text in UTF-8 on one line: backslash and control characters escaped
+// as \\, \n, \r, \t and \xHH. `with_mode` puts the mode's label in front.
+std::string PlainFrameLine(const DecodedFrame& decoded, bool with_mode);
+
+std::string JsonFrameLine(const DecodedFrame& decoded);
+
+// A JSON string literal (quotes included) of UTF-8 text.
+std::string JsonString(const std::string& utf8);
+
+}  // namespace quillon
