@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <map>
+#include <utility>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/Hadamard.h"
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
 #include "modem/ModeTable.h"
@@ -21,13 +25,14 @@ const double kCentre = 1500;
 
 // The band edge lies h = B (1 - 0.5/T) / 2 below the centre; the receive
 // side truncates h to whole hertz, the transmit side keeps it unrounded.
-float ReceiverBandEdge(int tones, int bandwidth) {
-  const double h = bandwidth * (1 - 0.5 / tones) / 2;
-  return static_cast<float>((kCentre - std::trunc(h)) / 500);
+// In reverse order the tones run down from the upper edge, h above the centre.
+float ReceiverBandEdge(int tones, int bandwidth, unsigned reverse = 0) {
+  const double h = std::trunc(bandwidth * (1 - 0.5 / tones) / 2);
+  return static_cast<float>((reverse == 1 ? kCentre + h : kCentre - h) / 500);
 }
-float TransmitterBandEdge(int tones, int bandwidth) {
+float TransmitterBandEdge(int tones, int bandwidth, unsigned reverse = 0) {
   const double h = bandwidth * (1 - 0.5 / tones) / 2;
-  return static_cast<float>((kCentre - h) / 500);
+  return static_cast<float>((reverse == 1 ? kCentre + h : kCentre - h) / 500);
 }
 
 struct Scenario {
@@ -37,13 +42,14 @@ struct Scenario {
   unsigned leading_silence = 0;  // samples
   int shift_bins = 0;            // transmitter tones moved up by this many FFT bins
   double noise_ratio = 0;        // noise power in 2500 Hz over signal power; 0: no noise
+  unsigned reverse = 0;          // 1: tones run downwards from the upper band edge
   unsigned seed = 1;
 };
 
 struct Reception {
   std::string text;  // NUL characters (the idle fill) removed
   double frequency_offset = 0;
-  double snr = 0;
+  unsigned best_offset = 0;
   unsigned symbol_len = 0;
   unsigned margin = 0;
 };
@@ -53,8 +59,8 @@ std::vector<double> Transmit(const Scenario& scenario) {
   transmitter.Tones = scenario.tones;
   transmitter.Bandwidth = scenario.bandwidth;
   transmitter.SampleRate = transmitter.OutputSampleRate = kRate;
-  transmitter.BandEdge = TransmitterBandEdge(scenario.tones, scenario.bandwidth);
-  transmitter.Reverse = 0;
+  transmitter.BandEdge = TransmitterBandEdge(scenario.tones, scenario.bandwidth, scenario.reverse);
+  transmitter.Reverse = scenario.reverse;
   transmitter.Modulator.Seed = scenario.seed;
   EXPECT_EQ(transmitter.Preset(), 0);
   transmitter.Modulator.FirstCarrier += scenario.shift_bins;
@@ -89,7 +95,8 @@ Reception Receive(const Scenario& scenario, const std::vector<double>& audio) {
   MFSK_Receiver<double> receiver;
   receiver.Tones = scenario.tones;
   receiver.Bandwidth = scenario.bandwidth;
-  receiver.BandEdge = ReceiverBandEdge(scenario.tones, scenario.bandwidth);
+  receiver.BandEdge = ReceiverBandEdge(scenario.tones, scenario.bandwidth, scenario.reverse);
+  receiver.Reverse = scenario.reverse;
   EXPECT_EQ(receiver.Preset(), 0);
   receiver.Reset();
   Reception result;
@@ -104,13 +111,13 @@ Reception Receive(const Scenario& scenario, const std::vector<double>& audio) {
     const unsigned n = static_cast<unsigned>(std::min<size_t>(512, audio.size() - i));
     EXPECT_EQ(receiver.Process(audio.data() + i, n), 0);
     collect();
-    if (receiver.SignalToNoiseRatio() > 0) {
-      result.frequency_offset = receiver.FrequencyOffset();
-      result.snr = receiver.SignalToNoiseRatio();
-    }
   }
   receiver.Flush();
   collect();
+  // The best candidate holds its slice and offset while the silence of the
+  // flush decays.
+  result.frequency_offset = receiver.FrequencyOffset();
+  result.best_offset = receiver.BestOffset;
   return result;
 }
 
@@ -154,6 +161,248 @@ TEST(ReceiverRoundTrip, EveryModeDecodesTheTextExactly) {
     ExpectTextFramedByAtMostOneBlock(reception.text, scenario.text, bits);
     SCOPED_TRACE(mode.label);
   }
+}
+
+
+void Configure(MFSK_Receiver<double>& receiver, int tones, int bandwidth, float band_edge) {
+  receiver.Tones = tones;
+  receiver.Bandwidth = bandwidth;
+  receiver.BandEdge = band_edge;
+}
+
+TEST(ReceiverPreset, AdjustsParametersAndDerivesTheModeSizes) {
+  MFSK_Receiver<double> receiver;
+  Configure(receiver, 3, 100, 2.0f);
+  receiver.SearchMargin = 0;
+  receiver.SyncBlocks = 1;
+  receiver.DecodeThreshold = 1.0;
+  ASSERT_EQ(receiver.Preset(), 0);
+  EXPECT_EQ(receiver.Tones, 2u);
+  EXPECT_EQ(receiver.Bandwidth, 125u);
+  EXPECT_EQ(receiver.SearchMargin, 2u);
+  EXPECT_EQ(receiver.SyncBlocks, 2u);
+  EXPECT_EQ(receiver.DecodeThreshold, 3.0);
+  for (auto [tones, bandwidth, want_tones, want_bandwidth] :
+       {std::array<unsigned, 4>{300, 1500, 256, 1000}, {48, 3000, 32, 2000}, {64, 250, 64, 250}}) {
+    Configure(receiver, tones, bandwidth, 2.0f);
+    ASSERT_EQ(receiver.Preset(), 0);
+    EXPECT_EQ(receiver.Tones, want_tones);
+    EXPECT_EQ(receiver.Bandwidth, want_bandwidth);
+  }
+
+  Configure(receiver, 32, 1000, 2.016f);
+  receiver.SearchMargin = 8;
+  ASSERT_EQ(receiver.Preset(), 0);
+  EXPECT_EQ(receiver.Demodulator.SymbolLen, 512u);
+  EXPECT_EQ(receiver.InputProcessor.WindowSize, 8192u);
+  EXPECT_EQ(receiver.SearchWidth, 17u);
+  EXPECT_EQ(receiver.SliceCount, 128u);
+  EXPECT_EQ(receiver.Demodulator.FirstCarrier, 65u);  // 32 * 2.016 = 64.512, truncated, plus 1
+  EXPECT_EQ(receiver.InputProcessor.WindowSize / receiver.Demodulator.SymbolStep, 32u);
+  // The bank: 2 * 17 decoders, each presetted for 5 bits.
+  for (unsigned i = 0; i < 2 * receiver.SearchWidth; ++i) ASSERT_EQ(receiver.Decoders[i].BitsPerSymbol, 5u);
+  // FrequencyOffset: offset index minus the centre, in bins of 15.625 Hz.
+  receiver.BestOffset = receiver.SearchMargin;
+  EXPECT_EQ(receiver.FrequencyOffset(), 0.0);
+  receiver.BestOffset = 0;
+  EXPECT_EQ(receiver.FrequencyOffset(), -125.0);
+
+  // A margin wider than the first carrier is narrowed to it.
+  Configure(receiver, 32, 1000, 2.0f / 32);  // first carrier 3
+  ASSERT_EQ(receiver.Preset(), 0);
+  EXPECT_EQ(receiver.Demodulator.FirstCarrier, 3u);
+  EXPECT_EQ(receiver.SearchMargin, 3u);
+  EXPECT_EQ(receiver.SearchWidth, 7u);
+}
+
+TEST(ReceiverPreset, EveryModeHasItsWindowLengths) {
+  // bits per symbol, symbol length, limiter window at 8000 samples per second
+  const std::map<std::pair<int, int>, std::array<unsigned, 3>> table = {
+      {{4, 125}, {2, 512, 8192}},    {{8, 250}, {3, 512, 8192}},    {{16, 500}, {4, 512, 8192}},
+      {{32, 1000}, {5, 512, 8192}},  {{64, 2000}, {6, 512, 8192}},  {{4, 250}, {2, 256, 4096}},
+      {{8, 500}, {3, 256, 4096}},    {{16, 1000}, {4, 256, 4096}},  {{32, 2000}, {5, 256, 4096}},
+      {{4, 500}, {2, 128, 2048}},    {{8, 1000}, {3, 128, 2048}},   {{16, 2000}, {4, 128, 2048}},
+      {{4, 1000}, {2, 64, 1024}},    {{8, 2000}, {3, 64, 1024}},    {{4, 2000}, {2, 32, 512}},
+      {{8, 125}, {3, 1024, 16384}},  {{64, 1000}, {6, 1024, 16384}}, {{64, 500}, {6, 2048, 32768}},
+      {{64, 250}, {6, 4096, 65536}},
+  };
+  ASSERT_EQ(table.size(), kOliviaModes.size());
+  MFSK_Receiver<double> receiver;
+  for (const OliviaMode& mode : kOliviaModes) {
+    SCOPED_TRACE(mode.label);
+    Configure(receiver, mode.Tones(), mode.Bandwidth(), ReceiverBandEdge(mode.Tones(), mode.Bandwidth()));
+    ASSERT_EQ(receiver.Preset(), 0);
+    const std::array<unsigned, 3>& row = table.at({mode.Tones(), mode.Bandwidth()});
+    EXPECT_EQ(receiver.BitsPerSymbol, row[0]);
+    EXPECT_EQ(receiver.Demodulator.SymbolLen, row[1]);
+    EXPECT_EQ(receiver.InputProcessor.WindowSize, row[2]);
+    EXPECT_EQ(receiver.SymbolsPerBlock, 64u);
+    EXPECT_EQ(receiver.SliceCount, 128u);
+  }
+}
+
+// Tones built from the written layout, not from our modulator: symbol value
+// v goes out at (trunc(E) + 1 + 2 Gray(v)) * 8000 / SymbolLen Hz, where E is
+// the transmitter's band edge in FFT bins, SymbolLen / 16 * BandEdge. The
+// receiver, whose band edge is rounded differently, must find every value
+// at trial offset 0.
+TEST(ReceiverTonePositions, EveryModeFindsTheWrittenTonesAtOffsetZero) {
+  MFSK_Receiver<double> receiver;
+  for (const OliviaMode& mode : kOliviaModes) {
+    SCOPED_TRACE(mode.label);
+    Configure(receiver, mode.Tones(), mode.Bandwidth(), ReceiverBandEdge(mode.Tones(), mode.Bandwidth()));
+    ASSERT_EQ(receiver.Preset(), 0);
+    MFSK_Demodulator<double>& demodulator = receiver.Demodulator;
+    const double bins_per_edge_unit = demodulator.SymbolLen / 16.0;
+    const double edge = std::trunc(bins_per_edge_unit * TransmitterBandEdge(mode.Tones(), mode.Bandwidth()));
+    std::vector<double> input(demodulator.SymbolStep);
+    std::vector<double> bits(receiver.BitsPerSymbol);
+    for (unsigned value = 0; value < receiver.Tones; value += (receiver.Tones > 8 ? 7 : 1)) {
+      const double hertz = (edge + 1 + 2 * GrayCode(static_cast<uint8_t>(value))) * kRate / demodulator.SymbolLen;
+      for (unsigned call = 0; call < 3; ++call) {
+        for (unsigned i = 0; i < input.size(); ++i)
+          input[i] = std::sin(2 * 3.141592653589793 * hertz * (call * input.size() + i) / kRate);
+        demodulator.Process(input.data());
+      }
+      demodulator.SoftDecode(bits.data(), 1, 0);
+      for (unsigned b = 0; b < bits.size(); ++b)
+        ASSERT_NEAR(bits[b], ((value >> b) & 1) ? -1.0 : 1.0, 1e-6) << "value " << value << " bit " << b;
+    }
+  }
+  // The worked figure: 32 tones in 1000 Hz from a band edge of 1000 Hz put
+  // symbol value 0 on 1015.625 Hz, bin 65 of 15.625 Hz.
+  Configure(receiver, 32, 1000, 2.0f);
+  ASSERT_EQ(receiver.Preset(), 0);
+  EXPECT_EQ(receiver.Demodulator.FirstCarrier * kRate / receiver.Demodulator.SymbolLen, 1015.625);
+}
+
+TEST(ReceiverRoundTrip, EveryModeFindsSignalsShiftedToTheEdgesOfTheSearch) {
+  for (const OliviaMode& mode : kOliviaModes) {
+    SCOPED_TRACE(mode.label);
+    MFSK_Receiver<double> probe;
+    Configure(probe, mode.Tones(), mode.Bandwidth(), ReceiverBandEdge(mode.Tones(), mode.Bandwidth()));
+    ASSERT_EQ(probe.Preset(), 0);
+    const int margin = static_cast<int>(probe.SearchMargin);
+    const int bits = static_cast<int>(probe.BitsPerSymbol);
+    for (int shift : {-margin, margin}) {
+      Scenario scenario;
+      scenario.tones = mode.Tones();
+      scenario.bandwidth = mode.Bandwidth();
+      scenario.text = TextOfBlocks(bits, 3);
+      scenario.leading_silence = 777;
+      scenario.shift_bins = shift;
+      const Reception reception = RoundTrip(scenario);
+      ExpectTextFramedByAtMostOneBlock(reception.text, scenario.text, bits);
+      const double bin = kRate / reception.symbol_len;
+      EXPECT_NEAR(reception.frequency_offset, shift * bin, bin / 2) << "shift " << shift;
+    }
+  }
+}
+
+TEST(ReceiverRoundTrip, EveryOffsetOfTheSearchIsFound) {
+  for (int shift = -8; shift <= 8; ++shift) {
+    Scenario scenario;
+    scenario.tones = 8;
+    scenario.bandwidth = 1000;  // the cheapest mode with the full margin of 8
+    scenario.text = TextOfBlocks(3, 3);
+    scenario.leading_silence = 1234 + 100 * shift;
+    scenario.shift_bins = shift;
+    const Reception reception = RoundTrip(scenario);
+    ExpectTextFramedByAtMostOneBlock(reception.text, scenario.text, 3);
+    const double bin = kRate / reception.symbol_len;
+    EXPECT_NEAR(reception.frequency_offset, shift * bin, bin / 2) << "shift " << shift;
+  }
+}
+
+TEST(ReceiverRoundTrip, EveryModeDecodesEveryCharacterAtZeroDecibelsInTwoAndAHalfKilohertz) {
+  std::mt19937 random(23);
+  for (const OliviaMode& mode : kOliviaModes) {
+    SCOPED_TRACE(mode.label);
+    Scenario scenario;
+    scenario.tones = mode.Tones();
+    scenario.bandwidth = mode.Bandwidth();
+    scenario.text = TextOfBlocks(static_cast<int>(Log2(mode.Tones())), 3);
+    scenario.leading_silence = 3000 + random() % 5000;
+    scenario.noise_ratio = 1.0;
+    scenario.seed = static_cast<unsigned>(random());
+    const Reception reception = RoundTrip(scenario);
+    EXPECT_NE(reception.text.find(scenario.text), std::string::npos) << "received: " << reception.text;
+  }
+}
+
+
+// A signal sent downwards from the same upper edge lies 2 - margin bins off
+// the receiver's search centre: offset index 2. The widest mode has room for
+// a margin of 2 only (16 bins, the scan walking down from bin 10).
+TEST(ReceiverRoundTrip, ReverseOrderIsFoundAtOffsetIndexTwo) {
+  for (auto [tones, bandwidth, margin] : {std::array<int, 3>{32, 1000, 8}, {4, 2000, 2}}) {
+    SCOPED_TRACE(testing::Message() << tones << "/" << bandwidth);
+    Scenario scenario;
+    scenario.tones = tones;
+    scenario.bandwidth = bandwidth;
+    scenario.reverse = 1;
+    const int bits = static_cast<int>(Log2(tones));
+    scenario.text = TextOfBlocks(bits, 3);
+    scenario.leading_silence = 2345;
+    const Reception reception = RoundTrip(scenario);
+    EXPECT_EQ(reception.margin, static_cast<unsigned>(margin));
+    ExpectTextFramedByAtMostOneBlock(reception.text, scenario.text, bits);
+    EXPECT_EQ(reception.best_offset, 2u);
+    EXPECT_EQ(reception.frequency_offset, (2 - margin) * kRate / reception.symbol_len);
+  }
+  // With the lower edge the reversed band would reach below bin 0.
+  MFSK_Receiver<double> receiver;
+  Configure(receiver, 4, 2000, ReceiverBandEdge(4, 2000));
+  receiver.Reverse = 1;
+  EXPECT_EQ(receiver.Preset(), -1);
+}
+
+TEST(ReceiverSilence, NothingAtTheThresholdAndEveryDecisionWithoutIt) {
+  for (double threshold : {3.0, 0.0}) {
+    MFSK_Receiver<double> receiver;
+    Configure(receiver, 8, 500, ReceiverBandEdge(8, 500));
+    ASSERT_EQ(receiver.Preset(), 0);
+    receiver.Reset();
+    receiver.DecodeThreshold = threshold;  // the owner may lower it after Preset
+    const unsigned windows = 10;
+    std::vector<double> silence(receiver.InputProcessor.WindowSize * windows, 0.0);
+    for (size_t i = 0; i < silence.size(); i += 512) ASSERT_EQ(receiver.Process(silence.data() + i, 512), 0);
+    std::string received;
+    uint8_t c;
+    while (receiver.GetChar(c)) received.push_back(static_cast<char>(c));
+    EXPECT_EQ(receiver.SignalToNoiseRatio(), 0.0);
+    EXPECT_EQ(receiver.BestSlice, 0u);
+    if (threshold > 0) {
+      EXPECT_EQ(received, "");
+    } else {
+      // 32 symbols of two slices per window: 640 slices, decisions at slices
+      // 64, 192, 320, 448 and 576, three characters of code 0 each.
+      EXPECT_EQ(received, std::string(5 * 3, '\0'));
+    }
+  }
+}
+
+TEST(ReceiverReset, ASecondReceptionAfterResetDecodesTheSame) {
+  Scenario scenario;
+  scenario.tones = 4;
+  scenario.bandwidth = 500;
+  scenario.text = TextOfBlocks(2, 4);
+  scenario.leading_silence = 1000;
+  const std::vector<double> audio = Transmit(scenario);
+  MFSK_Receiver<double> receiver;
+  Configure(receiver, 4, 500, ReceiverBandEdge(4, 500));
+  ASSERT_EQ(receiver.Preset(), 0);
+  std::string first, second;
+  for (std::string* text : {&first, &second}) {
+    receiver.Reset();
+    ASSERT_EQ(receiver.Process(audio.data(), static_cast<unsigned>(audio.size())), 0);
+    receiver.Flush();
+    uint8_t c;
+    while (receiver.GetChar(c))
+      if (c != 0) text->push_back(static_cast<char>(c));
+  }
+  ExpectTextFramedByAtMostOneBlock(first, scenario.text, 2);
+  ExpectTextFramedByAtMostOneBlock(second, scenario.text, 2);
 }
 
 }  // namespace
