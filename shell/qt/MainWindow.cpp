@@ -1,0 +1,256 @@
+#include "shell/qt/MainWindow.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStatusBar>
+#include <QStringList>
+#include <QTextCursor>
+
+#include <cstdio>
+
+#include "shell/Layout.h"
+#include "shell/MenuTable.h"
+#include "shell/Texts.h"
+#include "shell/qt/StatusIcons.h"
+
+namespace quillon {
+namespace {
+
+constexpr char kArchiveFileName[] = "log.txt";
+
+// The controls' places before the first layout.
+constexpr ControlRect kUpperPaneAtCreation{0, 0, 200, 100};
+constexpr ControlRect kLowerPaneAtCreation{0, 104, 200, 100};
+constexpr ControlRect kTransmitButtonAtCreation{210, 10, 108, 24};
+constexpr ControlRect kArchiveButtonAtCreation{210, 114, 108, 24};
+
+void Place(QWidget& control, const ControlRect& at) { control.setGeometry(at.x, at.y, at.width, at.height); }
+
+QPlainTextEdit* CreatePane(QWidget& parent, int id, const ControlRect& at) {
+  auto* pane = new QPlainTextEdit(&parent);
+  pane->setObjectName(QStringLiteral("pane%1").arg(id));
+  pane->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  Place(*pane, at);
+  return pane;
+}
+
+QPushButton* CreateButton(QWidget& parent, int id, const ControlRect& at, const char* caption) {
+  auto* button = new QPushButton(&parent);
+  button->setObjectName(QStringLiteral("button%1").arg(id));
+  button->setText(QString::fromUtf8(caption));
+  Place(*button, at);
+  return button;
+}
+
+}  // namespace
+
+void OpenWithDesktop(const std::string& path) {
+  QProcess::startDetached(QStringLiteral("xdg-open"), QStringList{QString::fromStdString(path)});
+}
+
+MainWindow::MainWindow(ShellContext context) : context_(std::move(context)), link_(context_.station.link) {
+  setWindowTitle(QString::fromUtf8(kWindowTitle));
+  setWindowIcon(StatusIconPicture(kIconIdle));
+  setMinimumSize(kMinWindowWidth, kMinWindowHeight);
+  setMaximumSize(kMaxWindowWidth, kMaxWindowHeight);
+  CreateControls();
+  menus_ = std::make_unique<MainMenus>(*menuBar(), [this](int id) { RunCommand(id); });
+  PlaceAtStoredPosition();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::CreateControls() {
+  status_label_ = new QLabel(statusBar());
+  statusBar()->addWidget(status_label_, 1);
+  statusBar()->setSizeGripEnabled(true);
+
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+  client->installEventFilter(this);
+  upper_pane_ = CreatePane(*client, kUpperPaneId, kUpperPaneAtCreation);
+  lower_pane_ = CreatePane(*client, kLowerPaneId, kLowerPaneAtCreation);
+  transmit_button_ = CreateButton(*client, kTransmitButtonId, kTransmitButtonAtCreation, kTransmitCaption);
+  archive_button_ = CreateButton(*client, kArchiveButtonId, kArchiveButtonAtCreation, kArchiveCaption);
+
+  connect(transmit_button_, &QPushButton::clicked, this, [this] { RunCommand(kTransmitButtonId); });
+  connect(archive_button_, &QPushButton::clicked, this, [this] { RunCommand(kArchiveButtonId); });
+  // Any notification from the lower pane: the operator clicks into it,
+  // focuses it, or edits it.
+  lower_pane_->installEventFilter(this);
+  lower_pane_->viewport()->installEventFilter(this);
+  connect(lower_pane_, &QPlainTextEdit::textChanged, this, [this] {
+    if (!link_writes_lower_pane_) LowerPaneNotification();
+  });
+}
+
+// At the stored place with the initial size; then, if a rectangle was ever
+// stored, exactly there.
+void MainWindow::PlaceAtStoredPosition() {
+  const WindowPosition position = context_.move_v.StoredWindowPosition();
+  if (!position.IsDefault()) move(position.left, position.top);
+  resize(kInitialWindowWidth, kInitialWindowHeight);
+  const WindowRectangle stored = context_.move_v.StoredWindowRectangle();
+  if (stored.IsSet()) setGeometry(stored.left, stored.top, stored.right - stored.left, stored.bottom - stored.top);
+}
+
+void MainWindow::LayoutControls() {
+  const QWidget* client = centralWidget();
+  const ControlLayout layout = ComputeControlLayout(client->width(), client->height());
+  Place(*upper_pane_, layout.upper_pane);
+  Place(*lower_pane_, layout.lower_pane);
+  Place(*transmit_button_, layout.transmit_button);
+  Place(*archive_button_, layout.archive_button);
+}
+
+// The rectangle kept is the window's geometry without the frame, right and
+// bottom exclusive, because that is what the window is restored to.
+void MainWindow::StoreWindowRectangle() {
+  const QRect rect = geometry();
+  context_.move_v.SetWindowRectangle(rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height());
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  const QRect rect = geometry();
+  context_.move_v.SetWindowPosition(static_cast<int16_t>(rect.x()), static_cast<int16_t>(rect.y()));
+  StoreWindowRectangle();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  StoreWindowRectangle();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == centralWidget() && event->type() == QEvent::Resize) {
+    LayoutControls();
+  } else if ((watched == lower_pane_ && event->type() == QEvent::FocusIn) ||
+             (watched == lower_pane_->viewport() && event->type() == QEvent::MouseButtonPress)) {
+    LowerPaneNotification();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::RunCommand(int id) {
+  if (id >= kFirstModeItem && id <= kLastModeItem) {
+    ChooseMode(id);
+    return true;
+  }
+  if ((id >= kDefaultInputItem.id && id <= kLastInputMenuId) ||
+      (id >= kDefaultOutputItem.id && id <= kLastOutputMenuId)) {
+    ChooseDevice(id);
+    return true;
+  }
+  switch (id) {
+    case kNoOpCommand:
+      return true;
+    case kSoundInputItem.id:
+      ShowDevicePopup(*this, context_.devices, AudioDirection::Capture, context_.move_v.InputMenuId(), QCursor::pos());
+      return true;
+    case kSoundOutputItem.id:
+      ShowDevicePopup(*this, context_.devices, AudioDirection::Playback, context_.move_v.OutputMenuId(),
+                      QCursor::pos());
+      return true;
+    case kExitItem.id:
+      close();
+      return true;
+    case kDescriptionItem.id:
+      ShowMessage(kDescriptionTitle, kDescriptionText);
+      return true;
+    case kAuthorItem.id:
+      ShowMessage(kAuthorTitle, kAuthorText);
+      return true;
+    case kLowerPaneId:
+      LowerPaneNotification();
+      return true;
+    case kTransmitButtonId:
+      ClearSuccess();
+      if (link_.PRD_R.load() == 0 && link_.Ura.load() == 0) link_.Ura.store(1);
+      return true;
+    case kArchiveButtonId:
+      ClearSuccess();
+      OpenArchive();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::ChooseMode(int id) {
+  const int number = id - kModeMenuIdToNumber;
+  context_.move_v.SetModeNumber(number);
+  context_.station.mode_number.store(number);
+  OnOffMenu(number);
+}
+
+// A pop-up item comes back here as its command, so the chosen device's
+// number reaches the driver thread, which reopens the device.
+void MainWindow::ChooseDevice(int id) {
+  if (id <= kLastInputMenuId) {
+    context_.move_v.SetInputMenuId(id);
+    context_.station.InDECSW.store(context_.move_v.InputDeviceNumber());
+  } else {
+    context_.move_v.SetOutputMenuId(id);
+    context_.station.OutDECSW.store(context_.move_v.OutputDeviceNumber());
+  }
+}
+
+// The operator has seen the good frame.
+void MainWindow::ClearSuccess() {
+  if (link_.USPESHNO.load() != 0) {
+    link_.USPESHNO.store(0);
+    Iconki();
+  }
+}
+
+void MainWindow::LowerPaneNotification() {
+  if (link_.USPESHNO.load() != 0 && link_.PRM_R.load() == 0) {
+    link_.USPESHNO.store(0);
+    Iconki();
+  }
+}
+
+// The editor is handed an existing file, so an empty archive opens as an
+// empty document rather than as an error.
+void MainWindow::OpenArchive() {
+  const std::string path = HomeFilePath(context_.home_directory, kArchiveFileName);
+  if (std::FILE* file = std::fopen(path.c_str(), "a")) std::fclose(file);
+  if (context_.open_archive) context_.open_archive(path);
+}
+
+void MainWindow::ShowMessage(const char* title, const char* text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(title), QString::fromUtf8(text), QMessageBox::Ok);
+  box.exec();
+}
+
+void MainWindow::Iconki() {
+  icon_ = StatusIconFor(link_.PRD_R.load(), link_.PRM_R.load(), link_.USPESHNO.load());
+  setWindowIcon(StatusIconPicture(icon_));
+  emit iconChanged(icon_);
+}
+
+void MainWindow::ReplaceLowerText(const QString& text) {
+  link_writes_lower_pane_ = true;
+  lower_pane_->setPlainText(text);
+  link_writes_lower_pane_ = false;
+  typist_.Reset();
+}
+
+void MainWindow::TypeIntoLowerPane(unsigned char character) {
+  const TypedKey key = typist_.Type(character);
+  if (key.kind == TypedKey::Kind::kNothing) return;
+  link_writes_lower_pane_ = true;
+  QTextCursor cursor = lower_pane_->textCursor();
+  if (key.kind == TypedKey::Kind::kBackspace) {
+    cursor.deletePreviousChar();
+  } else {
+    cursor.insertText(key.text);
+  }
+  lower_pane_->setTextCursor(cursor);
+  link_writes_lower_pane_ = false;
+}
+
+}  // namespace quillon

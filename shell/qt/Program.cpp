@@ -1,0 +1,75 @@
+#include "shell/qt/Program.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QThread>
+
+#include "modem/AudioDevices.h"
+#include "modem/ModeTable.h"
+#include "modem/SoundCard.h"
+#include "shell/qt/StatusIcons.h"
+
+namespace quillon {
+
+Program::Program(ProgramContext context)
+    : context_(std::move(context)), settings_path_(HomeFilePath(context_.home_directory, kSettingsFileName)) {}
+
+Program::~Program() {
+  if (window_ != nullptr) Finish();
+}
+
+void Program::Start() {
+  ReadSettings(settings_path_, move_v_);
+  if (move_v_.ModeNumber() == 0) move_v_.SetModeNumber(kDefaultModeNumber);
+
+  window_ = std::make_unique<MainWindow>(ShellContext{move_v_, context_.station, context_.devices,
+                                                      context_.home_directory, context_.open_archive});
+  view_ = std::make_unique<WindowView>(*window_);
+  window_->show();
+
+  StationState& station = context_.station;
+  station.InDECSW.store(move_v_.InputDeviceNumber());
+  station.OutDECSW.store(move_v_.OutputDeviceNumber());
+  station.mode_number.store(move_v_.ModeNumber());
+  InitWaveIn(station, context_.devices, station.InDECSW.load());
+  InitWaveOut(station, context_.devices, station.OutDECSW.load());
+
+  driver_context_ = std::make_unique<DriverContext>(
+      DriverContext{station, *view_, context_.devices, context_.home_directory, context_.clock});
+  driver_ = std::thread([this] {
+    Play(*driver_context_);
+    driver_done_.store(true);
+  });
+
+  window_->OnOffMenu(move_v_.ModeNumber());
+}
+
+void Program::Finish() {
+  if (finished_ || window_ == nullptr) return;
+  finished_ = true;
+  LinkState& link = context_.station.link;
+  link.STOP.store(1);
+  link.STOPTIM.store(1);
+  // The driver and the link controller may be waiting for the window.
+  while (!driver_done_.load()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+  driver_.join();
+  CloseWaveOut(context_.station);
+  CloseWaveIn(context_.station);
+  WriteSettings(settings_path_, move_v_);
+}
+
+int RunQuillon(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setWindowIcon(StatusIconPicture(kIconIdle));
+  AudioDevices devices;
+  Program program(ProgramContext{ProcessStationState(), devices, QDir::currentPath().toStdString()});
+  program.Start();
+  const int code = QApplication::exec();
+  program.Finish();
+  return code;
+}
+
+}  // namespace quillon

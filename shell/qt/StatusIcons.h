@@ -1,0 +1,13 @@
+#pragma once
+// The four window icons, drawn from the XPM pictures in shell/icons.
+
+#include <QIcon>
+
+#include "shell/IconRule.h"
+
+namespace quillon {
+
+// Needs a QGuiApplication.
+QIcon StatusIconPicture(StatusIcon icon);
+
+}  // namespace quillon

@@ -1,0 +1,3 @@
+#include "shell/qt/Program.h"
+
+int main(int argc, char** argv) { return quillon::RunQuillon(argc, argv); }
