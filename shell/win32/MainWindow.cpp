@@ -1,0 +1,207 @@
+#include "shell/win32/MainWindow.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "link/LinkState.h"
+#include "modem/StationState.h"
+#include "shell/win32/Menus.h"
+#include "shell/win32/ShellSettings.h"
+#include "shell/win32/ShellWindows.h"
+#include "shell/win32/StatusIcon.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kInitialWidth = 400;
+constexpr int kInitialHeight = 200;
+
+HWND CreatePane(HWND parent, int id, int y) {
+  return CreateWindowExA(0, "EDIT", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL, 0, y,
+                         200, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), hInst, nullptr);
+}
+
+HWND CreateButton(HWND parent, int id, int y, const char* caption) {
+  HWND button = CreateWindowExA(0, "BUTTON", nullptr, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_CENTER, 210, y, 108,
+                                24, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), hInst, nullptr);
+  SendMessageA(button, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption));
+  return button;
+}
+
+void CreateControls(HWND window) {
+  hwndSb = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_BORDER | SBARS_SIZEGRIP | CCS_ADJUSTABLE, nullptr, window, 0);
+  hwndStEd1 = CreatePane(window, kUpperPaneId, 0);
+  hwndStEd2 = CreatePane(window, kLowerPaneId, 104);
+  hwndKn1 = CreateButton(window, kTransmitButtonId, 10, "Передать");
+  hwndKn2 = CreateButton(window, kArchiveButtonId, 114, "Архив");
+}
+
+void StoreWindowRectangle(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  move_v.SetWindowRectangle(rect.left, rect.top, rect.right, rect.bottom);
+}
+
+void LayoutControls(int client_width, int client_height) {
+  if (hwndSb == nullptr) return;
+  RECT bar{};
+  GetWindowRect(hwndSb, &bar);
+  const ControlLayout layout = ComputeControlLayout(client_width, client_height - (bar.bottom - bar.top));
+  auto place = [](HWND control, const ControlRect& at) {
+    SetWindowPos(control, static_cast<uint16_t>(at.x), static_cast<uint16_t>(at.y));
+    SetWindowSize(control, static_cast<uint16_t>(at.width), static_cast<uint16_t>(at.height));
+  };
+  place(hwndStEd1, layout.upper_pane);
+  place(hwndStEd2, layout.lower_pane);
+  place(hwndKn1, layout.transmit_button);
+  place(hwndKn2, layout.archive_button);
+}
+
+// Clears the success indicator (the operator has seen the good frame).
+void ClearSuccess() {
+  LinkState& link = ProcessLinkState();
+  if (link.USPESHNO.load() != 0) {
+    link.USPESHNO.store(0);
+    Iconki();
+  }
+}
+
+void OpenArchive() {
+  char command[1200];
+  std::snprintf(command, sizeof(command), "notepad.exe \"%s\\%s\"", HomeDirect, "log.txt");
+  WinExec(command, SW_SHOWNORMAL);
+}
+
+// Returns true for a handled command id.
+bool RunCommand(HWND window, int id) {
+  LinkState& link = ProcessLinkState();
+  StationState& station = ProcessStationState();
+  if (id >= 301 && id <= 319) {
+    move_v.SetModeNumber(id - 208);
+    station.mode_number.store(id - 208);
+    OnOffMenu(id - 208);
+    return true;
+  }
+  if (id >= 401 && id <= 417) {
+    move_v.SetInputMenuId(id);
+    station.InDECSW.store(id - 402);
+    return true;
+  }
+  if (id >= 501 && id <= 517) {
+    move_v.SetOutputMenuId(id);
+    station.OutDECSW.store(id - 502);
+    return true;
+  }
+  switch (id) {
+    case 100:
+      return true;
+    case 101:
+      ShowPopupMenuIn(window, hInst);
+      return true;
+    case 102:
+      ShowPopupMenuOut(window, hInst);
+      return true;
+    case 108:
+      DestroyWindow(window);
+      return true;
+    case 201:
+      MessageBoxA(nullptr, kDescriptionText, "Описание", MB_OK);
+      return true;
+    case 202:
+      MessageBoxA(nullptr, kAuthorText, "Автор", MB_OK);
+      return true;
+    case kLowerPaneId:
+      if (link.USPESHNO.load() != 0 && link.PRM_R.load() == 0) {
+        link.USPESHNO.store(0);
+        Iconki();
+      }
+      return true;
+    case kTransmitButtonId:
+      ClearSuccess();
+      if (link.PRD_R.load() == 0 && link.Ura.load() == 0) link.Ura.store(1);
+      return true;
+    case kArchiveButtonId:
+      ClearSuccess();
+      OpenArchive();
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE: {
+      CreateControls(window);
+      const WindowRectangle stored = move_v.StoredWindowRectangle();
+      if (stored.left != 0 || stored.top != 0 || stored.right != 0 || stored.bottom != 0)
+        MoveWindow(window, stored.left, stored.top, stored.right - stored.left, stored.bottom - stored.top, FALSE);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_MOVE: {
+      RECT rect{};
+      GetWindowRect(window, &rect);
+      // The position is kept as 16-bit values, as the window messages carry it.
+      move_v.SetWindowPosition(static_cast<int16_t>(rect.left), static_cast<int16_t>(rect.top));
+      move_v.SetWindowRectangle(rect.left, rect.top, rect.right, rect.bottom);
+      return 0;
+    }
+    case WM_SIZE:
+      if (hwndSb != nullptr) SendMessageA(hwndSb, WM_SIZE, wparam, lparam);
+      StoreWindowRectangle(window);
+      LayoutControls(LOWORD(lparam), HIWORD(lparam));
+      return 0;
+    case WM_GETMINMAXINFO: {
+      MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      info->ptMinTrackSize = POINT{230, 130};
+      info->ptMaxTrackSize = POINT{900, 600};
+      return 0;
+    }
+    case WM_COMMAND:
+      return RunCommand(window, LOWORD(wparam)) ? 1 : 0;
+    case kFocusArchiveMessage:
+      SetFocus(hwndKn2);
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+    case WM_TIMER:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+  WNDCLASSEXA window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = WndProc;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconA(instance, "ICON_0");
+  window_class.hIconSm = LoadIconA(instance, "ICON_0");
+  window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+  window_class.lpszMenuName = "MENU_1";
+  window_class.lpszClassName = kMainWindowClass;
+  return RegisterClassExA(&window_class) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance, int left, int top) {
+  return CreateWindowExA(WS_EX_CLIENTEDGE, kMainWindowClass, "  Quillon", WS_OVERLAPPEDWINDOW | WS_VISIBLE, left, top,
+                         kInitialWidth, kInitialHeight, nullptr, nullptr, instance, nullptr);
+}
+
+}  // namespace quillon

@@ -1,0 +1,102 @@
+// The entry point of the Windows program: settings, window, sound devices,
+// the modem driver thread, the message loop, and the orderly end.
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "link/LinkState.h"
+#include "modem/AudioDevices.h"
+#include "modem/Driver.h"
+#include "modem/SoundCard.h"
+#include "modem/StationState.h"
+#include "shell/win32/MainWindow.h"
+#include "shell/win32/Menus.h"
+#include "shell/win32/ShellSettings.h"
+#include "shell/win32/ShellWindows.h"
+#include "shell/win32/WindowView.h"
+
+namespace quillon {
+namespace {
+
+void ShowStartFailure(const char* text) { MessageBoxA(nullptr, text, "Error!", MB_ICONEXCLAMATION | MB_OK); }
+
+// Worker threads reach the windows through synchronous messages, which this
+// thread only answers while it takes messages; so it keeps doing that until
+// the driver thread (and with it the link controller) has ended.
+void PumpMessagesUntil(const std::atomic<bool>& done) {
+  while (!done.load()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+}
+
+int RunProgram(HINSTANCE instance) {
+  GetCurrentDirectoryA(sizeof(HomeDirect), HomeDirect);
+  hInst = instance;
+
+  char settings_path[1200];
+  std::snprintf(settings_path, sizeof(settings_path), "%s\\%s", HomeDirect, "init.ini");
+  ReadSettings(settings_path, move_v);
+  if (move_v.ModeNumber() == 0) move_v.SetModeNumber(kDefaultModeNumber);
+
+  if (!RegisterMainWindowClass(instance)) {
+    ShowStartFailure("Window Registration Failed!");
+    return 0;
+  }
+  const WindowPosition position = move_v.StoredWindowPosition();
+  HWND window = CreateMainWindow(instance, position.left, position.top);
+  if (window == nullptr) {
+    ShowStartFailure("Window Creation Failed!");
+    return 0;
+  }
+  Glhwnd = window;
+
+  LinkState& link = ProcessLinkState();
+  StationState& station = ProcessStationState();
+  AudioDevices devices;
+  ShellAudioDevices = &devices;
+  WindowView view;
+
+  station.InDECSW.store(move_v.InputMenuId() - 402);
+  station.OutDECSW.store(move_v.OutputMenuId() - 502);
+  station.mode_number.store(move_v.ModeNumber());
+  InitWaveIn(station, devices, station.InDECSW.load());
+  InitWaveOut(station, devices, station.OutDECSW.load());
+
+  DriverContext context{station, view, devices, HomeDirect};
+  std::atomic<bool> driver_done{false};
+  std::thread driver([&context, &driver_done] {
+    Play(context);
+    driver_done.store(true);
+  });
+
+  OnOffMenu(move_v.ModeNumber());
+
+  MSG message{};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+
+  link.STOP.store(1);
+  link.STOPTIM.store(1);
+  PumpMessagesUntil(driver_done);
+  driver.join();
+  CloseWaveOut(station);
+  CloseWaveIn(station);
+  ShellAudioDevices = nullptr;
+  WriteSettings(settings_path, move_v);
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+}  // namespace quillon
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return quillon::RunProgram(instance); }
