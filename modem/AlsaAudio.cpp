@@ -18,6 +18,18 @@ struct PcmCloser {
 };
 using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
 
+// ALSA reports every failed lookup (a missing card behind "default", say) on
+// standard error; a device that will not open is reported by Open instead.
+void QuietErrors(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsaMessages() {
+  static const bool silenced = [] {
+    snd_lib_error_set_handler(&QuietErrors);
+    return true;
+  }();
+  (void)silenced;
+}
+
 snd_pcm_stream_t StreamOf(AudioDirection direction) {
   return direction == AudioDirection::Capture ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
 }
@@ -88,6 +100,7 @@ struct Hint {
 // The PCM device hints usable in a direction, in the order ALSA lists them.
 std::vector<Hint> PcmHints(AudioDirection direction) {
   std::vector<Hint> found;
+  SilenceAlsaMessages();
   void** hints = nullptr;
   if (snd_device_name_hint(-1, "pcm", &hints) < 0 || hints == nullptr) return found;
   const std::string unwanted = direction == AudioDirection::Capture ? "Output" : "Input";
@@ -135,6 +148,7 @@ std::unique_ptr<AudioStream> AlsaAudio::Open(AudioDirection direction, int numbe
     if (number >= static_cast<int>(names.size())) return nullptr;
     name = names[number];
   }
+  SilenceAlsaMessages();
   snd_pcm_t* raw = nullptr;
   if (snd_pcm_open(&raw, name.c_str(), StreamOf(direction), 0) < 0) return nullptr;
   PcmHandle pcm(raw);

@@ -40,10 +40,15 @@ void TransmitAudioRing::Clear() {
   ClearArray(samples_, static_cast<std::size_t>(blocks_) * kAudioBlockSamples);
 }
 
-void CaptureRing::Put(const int16_t* block) {
+bool CaptureRing::Put(const int16_t* block) {
   const int at = DTMF_SAVE_uk.load(std::memory_order_relaxed);
+  // A full ring keeps what it holds: overwriting the oldest block could tear
+  // the block the reader is copying, and advancing onto the read index would
+  // make all 99 waiting blocks look consumed.
+  if (Next(at) == DTMF_LOAD_uk.load(std::memory_order_acquire)) return false;
   std::copy(block, block + kAudioBlockSamples, samples_.begin() + at * kAudioBlockSamples);
   DTMF_SAVE_uk.store(Next(at), std::memory_order_release);
+  return true;
 }
 
 bool CaptureRing::Take(int16_t* block) {

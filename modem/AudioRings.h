@@ -4,8 +4,8 @@
 // capture ring holds the raw 16-bit blocks the capture thread recorded,
 // waiting for the driver thread. Both are single-producer single-consumer: a
 // block is written completely before the write index is published (release)
-// and read after the index has been loaded (acquire). Neither writer tests for
-// room.
+// and read after the index has been loaded (acquire). The writer does not test
+// for room in the transmit ring, whose reader and writer are the same thread.
 
 #include <array>
 #include <atomic>
@@ -57,8 +57,10 @@ class CaptureRing {
   static constexpr int kBlocks = 100;
 
   static int Next(int index) { return index >= kBlocks - 1 ? 0 : index + 1; }
-  // Writer: copies one block in, then advances DTMF_SAVE_uk.
-  void Put(const int16_t* block);
+  // Writer: copies one block in, then advances DTMF_SAVE_uk. When the reader
+  // has fallen 99 blocks behind the ring is full and the block is dropped
+  // (false).
+  bool Put(const int16_t* block);
   // Reader: copies the block at DTMF_LOAD_uk out and advances it; false when
   // the ring is empty.
   bool Take(int16_t* block);

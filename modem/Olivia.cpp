@@ -111,6 +111,9 @@ void olivia::restart() {
   if (rx.Preset() < 0) return;
 
   signal_width = tx.Bandwidth - tx.Bandwidth / tx.Tones;
+  // Taken here, on the driver thread: the link controller presets the
+  // transmitter again for every message while rx_process runs.
+  rx_half_band = std::trunc(HalfBand(tx.Bandwidth, tx.Tones));
   chains_ready = true;
 }
 
@@ -241,9 +244,8 @@ int olivia::unescape(int ch) {
 int olivia::rx_process(const double* samples, int count) {
   if (!chains_ready || count <= 0) return 0;
   MFSK_Receiver<double>& rx = *receiver;
-  const double h = std::trunc(HalfBand(transmitter->Bandwidth, transmitter->Tones));
   if (rx_freq != rx_centre_applied) {
-    rx.BandEdge = static_cast<float>((rx_freq - h) / BandEdgeUnit(sample_rate));
+    rx.BandEdge = static_cast<float>((rx_freq - rx_half_band) / BandEdgeUnit(sample_rate));
     rx.Reverse = 0;
     rx_centre_applied = rx_freq;
     if (rx.Preset() < 0) {

@@ -77,6 +77,9 @@ class olivia : public modem {
   // Both chains preset; false only when memory ran out, and then the adapter
   // neither sends nor receives.
   bool chains_ready = false;
+  // The transmitter's half band, truncated, as the receive side places the
+  // receiver (Hz).
+  double rx_half_band = 0.0;
 };
 
 }  // namespace quillon

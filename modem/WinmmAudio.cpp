@@ -17,10 +17,10 @@ constexpr int kHeaders = 4;
 constexpr DWORD kBlockBytes = kAudioBlockSamples * sizeof(int16_t);  // 1024
 constexpr DWORD kPollMilliseconds = 10;
 constexpr DWORD kFinished = WHDR_DONE | WHDR_PREPARED;  // 3
-// A header that has not finished after this long (about 30 block periods)
+// A header that has not finished after this long (about 10 block periods)
 // means the device has stopped delivering; the stream then reports failure
 // so that its thread can end instead of waiting for ever.
-constexpr int kPollsBeforeFailure = 200;
+constexpr int kPollsBeforeFailure = 60;
 
 WAVEFORMATEX Format8kMono16() {
   WAVEFORMATEX format{};

@@ -68,6 +68,21 @@ TEST(AudioRings, CaptureRingKeepsOrderAndSkips) {
   EXPECT_FALSE(ring.Take(out));
 }
 
+TEST(AudioRings, FullCaptureRingDropsNewBlocksInsteadOfLosingAllWaiting) {
+  CaptureRing ring;
+  int16_t block[kAudioBlockSamples];
+  for (int16_t v = 1; v <= 99; ++v) {
+    std::fill(block, block + kAudioBlockSamples, v);
+    EXPECT_TRUE(ring.Put(block));
+  }
+  EXPECT_FALSE(ring.Put(block));
+  for (int16_t v = 1; v <= 99; ++v) {
+    ASSERT_TRUE(ring.Take(block));
+    EXPECT_EQ(block[0], v);
+  }
+  EXPECT_FALSE(ring.Take(block));
+}
+
 TEST(AudioDevices, ExtraDevicesFollowThePlatformDevices) {
   class TwoDevices : public AudioBackend {
    public:
