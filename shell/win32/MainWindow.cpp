@@ -6,16 +6,15 @@
 
 #include "link/LinkState.h"
 #include "modem/StationState.h"
+#include "shell/Layout.h"
+#include "shell/MenuTable.h"
+#include "shell/Texts.h"
 #include "shell/win32/Menus.h"
-#include "shell/win32/ShellSettings.h"
 #include "shell/win32/ShellWindows.h"
 #include "shell/win32/StatusIcon.h"
 
 namespace quillon {
 namespace {
-
-constexpr int kInitialWidth = 400;
-constexpr int kInitialHeight = 200;
 
 HWND CreatePane(HWND parent, int id, int y) {
   return CreateWindowExA(0, "EDIT", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL, 0, y,
@@ -33,8 +32,8 @@ void CreateControls(HWND window) {
   hwndSb = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_BORDER | SBARS_SIZEGRIP | CCS_ADJUSTABLE, nullptr, window, 0);
   hwndStEd1 = CreatePane(window, kUpperPaneId, 0);
   hwndStEd2 = CreatePane(window, kLowerPaneId, 104);
-  hwndKn1 = CreateButton(window, kTransmitButtonId, 10, "Передать");
-  hwndKn2 = CreateButton(window, kArchiveButtonId, 114, "Архив");
+  hwndKn1 = CreateButton(window, kTransmitButtonId, 10, kTransmitCaption);
+  hwndKn2 = CreateButton(window, kArchiveButtonId, 114, kArchiveCaption);
 }
 
 void StoreWindowRectangle(HWND window) {
@@ -77,39 +76,42 @@ void OpenArchive() {
 bool RunCommand(HWND window, int id) {
   LinkState& link = ProcessLinkState();
   StationState& station = ProcessStationState();
-  if (id >= 301 && id <= 319) {
-    move_v.SetModeNumber(id - 208);
-    station.mode_number.store(id - 208);
-    OnOffMenu(id - 208);
+  if (id >= kFirstModeItem && id <= kLastModeItem) {
+    // Item 301 is mode number 93.
+    const int mode_number = id - kFirstModeItem + kFirstModeNumber;
+    move_v.SetModeNumber(mode_number);
+    station.mode_number.store(mode_number);
+    OnOffMenu(mode_number);
     return true;
   }
-  if (id >= 401 && id <= 417) {
+  // Only 16 devices per direction can be chosen; further items do nothing.
+  if (id >= kDefaultInputMenuId && id <= kLastInputMenuId) {
     move_v.SetInputMenuId(id);
-    station.InDECSW.store(id - 402);
+    station.InDECSW.store(move_v.InputDeviceNumber());
     return true;
   }
-  if (id >= 501 && id <= 517) {
+  if (id >= kDefaultOutputMenuId && id <= kLastOutputMenuId) {
     move_v.SetOutputMenuId(id);
-    station.OutDECSW.store(id - 502);
+    station.OutDECSW.store(move_v.OutputDeviceNumber());
     return true;
   }
   switch (id) {
-    case 100:
+    case kNoOpCommand:
       return true;
-    case 101:
+    case kSoundInputItem.id:
       ShowPopupMenuIn(window, hInst);
       return true;
-    case 102:
+    case kSoundOutputItem.id:
       ShowPopupMenuOut(window, hInst);
       return true;
-    case 108:
+    case kExitItem.id:
       DestroyWindow(window);
       return true;
-    case 201:
-      MessageBoxA(nullptr, kDescriptionText, "Описание", MB_OK);
+    case kDescriptionItem.id:
+      MessageBoxA(nullptr, kDescriptionText, kDescriptionTitle, MB_OK);
       return true;
-    case 202:
-      MessageBoxA(nullptr, kAuthorText, "Автор", MB_OK);
+    case kAuthorItem.id:
+      MessageBoxA(nullptr, kAuthorText, kAuthorTitle, MB_OK);
       return true;
     case kLowerPaneId:
       if (link.USPESHNO.load() != 0 && link.PRM_R.load() == 0) {
@@ -137,7 +139,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
     case WM_CREATE: {
       CreateControls(window);
       const WindowRectangle stored = move_v.StoredWindowRectangle();
-      if (stored.left != 0 || stored.top != 0 || stored.right != 0 || stored.bottom != 0)
+      if (stored.IsSet())
         MoveWindow(window, stored.left, stored.top, stored.right - stored.left, stored.bottom - stored.top, FALSE);
       return 0;
     }
@@ -159,8 +161,8 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       return 0;
     case WM_GETMINMAXINFO: {
       MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
-      info->ptMinTrackSize = POINT{230, 130};
-      info->ptMaxTrackSize = POINT{900, 600};
+      info->ptMinTrackSize = POINT{kMinWindowWidth, kMinWindowHeight};
+      info->ptMaxTrackSize = POINT{kMaxWindowWidth, kMaxWindowHeight};
       return 0;
     }
     case WM_COMMAND:
@@ -194,14 +196,14 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   window_class.hIconSm = LoadIconA(instance, "ICON_0");
   window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
   window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-  window_class.lpszMenuName = "MENU_1";
-  window_class.lpszClassName = kMainWindowClass;
+  window_class.lpszMenuName = kMainMenuName;
+  window_class.lpszClassName = kWindowClassName;
   return RegisterClassExA(&window_class) != 0;
 }
 
 HWND CreateMainWindow(HINSTANCE instance, int left, int top) {
-  return CreateWindowExA(WS_EX_CLIENTEDGE, kMainWindowClass, "  Quillon", WS_OVERLAPPEDWINDOW | WS_VISIBLE, left, top,
-                         kInitialWidth, kInitialHeight, nullptr, nullptr, instance, nullptr);
+  return CreateWindowExA(WS_EX_CLIENTEDGE, kWindowClassName, kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, left, top,
+                         kInitialWindowWidth, kInitialWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
 }  // namespace quillon

@@ -10,8 +10,6 @@ namespace quillon {
 // keyboard focus, which only the window thread can do.
 constexpr UINT kFocusArchiveMessage = WM_APP + 1;
 
-constexpr char kMainWindowClass[] = "WindowClassQUILLON";
-
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Registers "WindowClassQUILLON"; false on failure.

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "modem/AudioDevice.h"
-#include "shell/win32/ShellSettings.h"
+#include "shell/MenuTable.h"
+#include "shell/Settings.h"
 #include "shell/win32/ShellWindows.h"
 
 namespace quillon {
@@ -12,11 +13,6 @@ namespace quillon {
 AudioBackend* ShellAudioDevices = nullptr;
 
 namespace {
-
-constexpr int kFirstModeItem = 301;
-constexpr int kLastModeItem = 319;
-constexpr int kFirstModeNumber = 93;
-constexpr int kLastModeNumber = 111;
 
 int ShowDevicePopup(HWND window, HINSTANCE instance, const char* menu_name, AudioDirection direction,
                     int first_device_id, int checked_id) {
@@ -44,19 +40,21 @@ int ShowDevicePopup(HWND window, HINSTANCE instance, const char* menu_name, Audi
 }  // namespace
 
 int ShowPopupMenuIn(HWND window, HINSTANCE instance) {
-  return ShowDevicePopup(window, instance, "MENU_WIn", AudioDirection::Capture, 402, move_v.InputMenuId());
+  return ShowDevicePopup(window, instance, kInputPopupMenuName, AudioDirection::Capture, kFirstInputDeviceMenuId,
+                         move_v.InputMenuId());
 }
 
 int ShowPopupMenuOut(HWND window, HINSTANCE instance) {
-  return ShowDevicePopup(window, instance, "MENU_WOut", AudioDirection::Playback, 502, move_v.OutputMenuId());
+  return ShowDevicePopup(window, instance, kOutputPopupMenuName, AudioDirection::Playback, kFirstOutputDeviceMenuId,
+                         move_v.OutputMenuId());
 }
 
 void OnOffMenu(int mode_number) {
   HMENU menu = GetMenu(Glhwnd);
   for (int item = kFirstModeItem; item <= kLastModeItem; ++item)
     CheckMenuItem(menu, static_cast<UINT>(item), MF_BYCOMMAND | MF_UNCHECKED);
-  if (mode_number >= kFirstModeNumber && mode_number <= kLastModeNumber)
-    CheckMenuItem(menu, static_cast<UINT>(kFirstModeItem + mode_number - kFirstModeNumber), MF_BYCOMMAND | MF_CHECKED);
+  const int checked = ModeMenuItemFor(mode_number);
+  if (checked != 0) CheckMenuItem(menu, static_cast<UINT>(checked), MF_BYCOMMAND | MF_CHECKED);
   InvalidateRect(Glhwnd, nullptr, FALSE);
 }
 

@@ -10,6 +10,7 @@ HWND hwndStEd2 = nullptr;
 HWND hwndKn1 = nullptr;
 HWND hwndKn2 = nullptr;
 HWND hwndSb = nullptr;
+SettingsRecord move_v;
 
 void SetWindowPos(HWND window, uint16_t x, uint16_t y) {
   ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "shell/Settings.h"
+
 namespace quillon {
 
 // Child window ids (the status bar has id 0).
@@ -23,6 +25,7 @@ extern HWND hwndStEd2;         // lower pane: the received text
 extern HWND hwndKn1;           // "Передать"
 extern HWND hwndKn2;           // "Архив"
 extern HWND hwndSb;            // status bar
+extern SettingsRecord move_v;  // the settings, saved as init.ini at exit
 
 // Moves a window to (x, y) in its parent's client coordinates, keeping its
 // size and Z order.

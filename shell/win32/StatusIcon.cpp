@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "link/LinkState.h"
-#include "shell/win32/ShellSettings.h"
+#include "shell/IconRule.h"
 #include "shell/win32/ShellWindows.h"
 
 namespace quillon {

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
+#include <string>
 #include <thread>
 
 #include "link/LinkState.h"
@@ -12,16 +12,17 @@
 #include "modem/Driver.h"
 #include "modem/SoundCard.h"
 #include "modem/StationState.h"
+#include "shell/Settings.h"
+#include "shell/Texts.h"
 #include "shell/win32/MainWindow.h"
 #include "shell/win32/Menus.h"
-#include "shell/win32/ShellSettings.h"
 #include "shell/win32/ShellWindows.h"
 #include "shell/win32/WindowView.h"
 
 namespace quillon {
 namespace {
 
-void ShowStartFailure(const char* text) { MessageBoxA(nullptr, text, "Error!", MB_ICONEXCLAMATION | MB_OK); }
+void ShowStartFailure(const char* text) { MessageBoxA(nullptr, text, kErrorTitle, MB_ICONEXCLAMATION | MB_OK); }
 
 // Worker threads reach the windows through synchronous messages, which this
 // thread only answers while it takes messages; so it keeps doing that until
@@ -41,19 +42,18 @@ int RunProgram(HINSTANCE instance) {
   GetCurrentDirectoryA(sizeof(HomeDirect), HomeDirect);
   hInst = instance;
 
-  char settings_path[1200];
-  std::snprintf(settings_path, sizeof(settings_path), "%s\\%s", HomeDirect, "init.ini");
+  const std::string settings_path = HomeFilePath(HomeDirect, kSettingsFileName);
   ReadSettings(settings_path, move_v);
   if (move_v.ModeNumber() == 0) move_v.SetModeNumber(kDefaultModeNumber);
 
   if (!RegisterMainWindowClass(instance)) {
-    ShowStartFailure("Window Registration Failed!");
+    ShowStartFailure(kRegistrationFailedText);
     return 0;
   }
   const WindowPosition position = move_v.StoredWindowPosition();
   HWND window = CreateMainWindow(instance, position.left, position.top);
   if (window == nullptr) {
-    ShowStartFailure("Window Creation Failed!");
+    ShowStartFailure(kCreationFailedText);
     return 0;
   }
   Glhwnd = window;
@@ -64,8 +64,8 @@ int RunProgram(HINSTANCE instance) {
   ShellAudioDevices = &devices;
   WindowView view;
 
-  station.InDECSW.store(move_v.InputMenuId() - 402);
-  station.OutDECSW.store(move_v.OutputMenuId() - 502);
+  station.InDECSW.store(move_v.InputDeviceNumber());
+  station.OutDECSW.store(move_v.OutputDeviceNumber());
   station.mode_number.store(move_v.ModeNumber());
   InitWaveIn(station, devices, station.InDECSW.load());
   InitWaveOut(station, devices, station.OutDECSW.load());
