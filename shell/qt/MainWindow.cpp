@@ -1,7 +1,9 @@
 #include "shell/qt/MainWindow.h"
 
 #include <QCursor>
+#include <QColor>
 #include <QEvent>
+#include <QPalette>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStatusBar>
@@ -19,6 +21,7 @@ namespace quillon {
 namespace {
 
 constexpr char kArchiveFileName[] = "log.txt";
+constexpr QRgb kClientBackground = 0xC0C0C0;
 
 // The controls' places before the first layout.
 constexpr ControlRect kUpperPaneAtCreation{0, 0, 200, 100};
@@ -68,6 +71,11 @@ void MainWindow::CreateControls() {
   statusBar()->setSizeGripEnabled(true);
 
   auto* client = new QWidget(this);
+  // The light-grey stock brush of the Windows program's window class.
+  QPalette background = client->palette();
+  background.setColor(QPalette::Window, QColor(kClientBackground));
+  client->setPalette(background);
+  client->setAutoFillBackground(true);
   setCentralWidget(client);
   client->installEventFilter(this);
   upper_pane_ = CreatePane(*client, kUpperPaneId, kUpperPaneAtCreation);
@@ -127,6 +135,8 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == centralWidget() && event->type() == QEvent::Resize) {
     LayoutControls();
+  } else if (lower_pane_ == nullptr) {
+    // still being built
   } else if ((watched == lower_pane_ && event->type() == QEvent::FocusIn) ||
              (watched == lower_pane_->viewport() && event->type() == QEvent::MouseButtonPress)) {
     LowerPaneNotification();
@@ -148,11 +158,12 @@ bool MainWindow::RunCommand(int id) {
     case kNoOpCommand:
       return true;
     case kSoundInputItem.id:
-      ShowDevicePopup(*this, context_.devices, AudioDirection::Capture, context_.move_v.InputMenuId(), QCursor::pos());
+      RunPopupChoice(
+          ShowDevicePopup(*this, context_.devices, AudioDirection::Capture, context_.move_v.InputMenuId(), QCursor::pos()));
       return true;
     case kSoundOutputItem.id:
-      ShowDevicePopup(*this, context_.devices, AudioDirection::Playback, context_.move_v.OutputMenuId(),
-                      QCursor::pos());
+      RunPopupChoice(ShowDevicePopup(*this, context_.devices, AudioDirection::Playback,
+                                     context_.move_v.OutputMenuId(), QCursor::pos()));
       return true;
     case kExitItem.id:
       close();
@@ -179,6 +190,11 @@ bool MainWindow::RunCommand(int id) {
   }
 }
 
+// The pop-up's item comes back as a command of its own.
+void MainWindow::RunPopupChoice(int id) {
+  if (id != 0) RunCommand(id);
+}
+
 void MainWindow::ChooseMode(int id) {
   const int number = id - kModeMenuIdToNumber;
   context_.move_v.SetModeNumber(number);
@@ -186,8 +202,8 @@ void MainWindow::ChooseMode(int id) {
   OnOffMenu(number);
 }
 
-// A pop-up item comes back here as its command, so the chosen device's
-// number reaches the driver thread, which reopens the device.
+// The driver thread watches the device numbers and reopens a device whose
+// number changed.
 void MainWindow::ChooseDevice(int id) {
   if (id <= kLastInputMenuId) {
     context_.move_v.SetInputMenuId(id);

@@ -87,6 +87,7 @@ class MainWindow : public QMainWindow {
   void LayoutControls();
   void StoreWindowRectangle();
   void ClearSuccess();
+  void RunPopupChoice(int id);
   void ChooseMode(int id);
   void ChooseDevice(int id);
   void OpenArchive();

@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <atomic>
+
 #include "link/Cp1251.h"
 #include "shell/qt/PaneText.h"
 
@@ -13,9 +15,20 @@ template <typename Operation>
 void OnWindowThread(QObject& window, Operation operation) {
   if (QThread::currentThread() == window.thread()) {
     operation();
-  } else {
-    QMetaObject::invokeMethod(&window, operation, Qt::BlockingQueuedConnection);
+    return;
   }
+  // Qt hands the call over with its own futex-based primitives; the flag
+  // makes the hand-back of the operation's results an ordering that the
+  // thread sanitizer sees too.
+  std::atomic<bool> done{false};
+  QMetaObject::invokeMethod(
+      &window,
+      [&operation, &done] {
+        operation();
+        done.store(true, std::memory_order_release);
+      },
+      Qt::BlockingQueuedConnection);
+  done.load(std::memory_order_acquire);
 }
 
 }  // namespace

@@ -1,0 +1,345 @@
+// The main window on its own: geometry and layout, menus and their ids,
+// the commands and the status icon, without the modem threads.
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QtTest>
+
+#include "modem/ModeTable.h"
+#include "shell/Layout.h"
+#include "shell/Texts.h"
+#include "tests/shell/ShellFixture.h"
+
+using namespace quillon;
+
+namespace {
+
+QStringList Labels(const QList<QAction*>& actions) {
+  QStringList labels;
+  for (const QAction* action : actions)
+    if (!action->isSeparator()) labels << action->text();
+  return labels;
+}
+
+QList<int> CheckedModeItems(const MainWindow& window) {
+  QList<int> checked;
+  for (int id = 301; id <= 319; ++id)
+    if (window.Menus().Item(id)->isChecked()) checked << id;
+  return checked;
+}
+
+QRect Geometry(const QWidget& widget) { return widget.geometry(); }
+QRect Rect(const ControlRect& at) { return QRect(at.x, at.y, at.width, at.height); }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void TitleCaptionsAndInitialSize() {
+    ShellFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("  Quillon"));
+    QCOMPARE(f.window->TransmitButton().text(), QStringLiteral("Передать"));
+    QCOMPARE(f.window->ArchiveButton().text(), QStringLiteral("Архив"));
+    QCOMPARE(f.window->size(), QSize(400, 200));
+    QVERIFY(!f.window->UpperPane().isReadOnly());
+    QVERIFY(!f.window->LowerPane().isReadOnly());
+    QCOMPARE(f.window->CurrentIcon(), kIconIdle);
+    f.window->grab().save(ScreenshotPath("window_idle.png"));
+  }
+
+  void SizeLimits() {
+    ShellFixture f;
+    f.window->show();
+    f.window->resize(100, 50);
+    QCOMPARE(f.window->size(), QSize(230, 130));
+    f.window->resize(2000, 2000);
+    QCOMPARE(f.window->size(), QSize(900, 600));
+  }
+
+  void LayoutFollowsEveryResize() {
+    ShellFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    const int bars = f.window->height() - f.window->centralWidget()->height();
+    QVERIFY(bars > 0);  // the menu bar and the status bar
+    f.window->resize(400, 300 + bars);
+    QTRY_COMPARE(f.window->centralWidget()->size(), QSize(400, 300));
+    QCOMPARE(Geometry(f.window->UpperPane()), QRect(0, 0, 300, 146));
+    QCOMPARE(Geometry(f.window->LowerPane()), QRect(0, 152, 300, 146));
+    QCOMPARE(Geometry(f.window->TransmitButton()), QRect(305, 15, 90, 120));
+    QCOMPARE(Geometry(f.window->ArchiveButton()), QRect(305, 165, 90, 120));
+
+    f.window->resize(230, 130);
+    QTRY_COMPARE(f.window->centralWidget()->height(), 130 - bars);
+    const ControlLayout small = ComputeControlLayout(230, 130 - bars);
+    QCOMPARE(Geometry(f.window->TransmitButton()), Rect(small.transmit_button));
+    QCOMPARE(Geometry(f.window->LowerPane()), Rect(small.lower_pane));
+  }
+
+  void WindowPlaceIsStoredAndRestored() {
+    ShellFixture f;
+    f.window->show();
+    f.window->move(120, 80);
+    QTRY_COMPARE(f.move_v.StoredWindowPosition().left, f.window->geometry().x());
+    QCOMPARE(f.move_v.StoredWindowPosition().top, f.window->geometry().y());
+    f.window->resize(500, 300);
+    const QRect placed = f.window->geometry();
+    QTRY_COMPARE(f.move_v.StoredWindowRectangle().right, placed.x() + 500);
+    QCOMPARE(f.move_v.StoredWindowRectangle().bottom, placed.y() + 300);
+
+    // A new window over the same record takes that rectangle.
+    f.window.reset();
+    auto again = std::make_unique<MainWindow>(ShellContext{f.move_v, *f.station, f.devices, f.home.Path()});
+    QCOMPARE(again->geometry(), placed);
+  }
+
+  void MenuBarLabelsAndIds() {
+    ShellFixture f;
+    const QList<QAction*> bar = f.window->menuBar()->actions();
+    QCOMPARE(Labels(bar), (QStringList{"&Режимы", "&О программе"}));
+    QMenu* modes = bar[0]->menu();
+    QCOMPARE(Labels(modes->actions()), (QStringList{"&Вход звука", "&Выход звука", "&Режим OLIVIA", "&Выход"}));
+    QCOMPARE(modes->actions()[0]->data().toInt(), 101);
+    QCOMPARE(modes->actions()[1]->data().toInt(), 102);
+    QCOMPARE(modes->actions()[3]->data().toInt(), 108);
+    QMenu* olivia = modes->actions()[2]->menu();
+    QVERIFY(olivia != nullptr);
+    QCOMPARE(olivia->actions().size(), 19);
+    for (int row = 0; row < 19; ++row) {
+      QCOMPARE(olivia->actions()[row]->data().toInt(), 301 + row);
+      QCOMPARE(olivia->actions()[row]->text(), QString(kOliviaModes[row].label));
+    }
+    QCOMPARE(olivia->actions()[0]->text(), QStringLiteral("OLIVIA_64_250"));
+    QCOMPARE(olivia->actions()[8]->text(), QStringLiteral("OLIVIA_8_500"));
+    QMenu* about = bar[1]->menu();
+    QCOMPARE(Labels(about->actions()), (QStringList{"&Описание", "&Автор"}));
+    QCOMPARE(about->actions()[0]->data().toInt(), 201);
+    QCOMPARE(about->actions()[1]->data().toInt(), 202);
+  }
+
+  void ModeMenuCarriesOneCheckMark() {
+    ShellFixture f;
+    f.window->OnOffMenu(101);
+    QCOMPARE(CheckedModeItems(*f.window), QList<int>{309});
+    f.window->Menus().Item(313)->trigger();  // "OLIVIA_16_1000"
+    QTRY_COMPARE(f.move_v.ModeNumber(), 105);
+    QCOMPARE(f.station->mode_number.load(), 105);
+    QCOMPARE(CheckedModeItems(*f.window), QList<int>{313});
+    f.window->OnOffMenu(0);
+    QCOMPARE(CheckedModeItems(*f.window), QList<int>{});
+    f.window->OnOffMenu(112);
+    QCOMPARE(CheckedModeItems(*f.window), QList<int>{});
+    f.window->OnOffMenu(93);
+    QCOMPARE(CheckedModeItems(*f.window), QList<int>{301});
+  }
+
+  void OpenMenuScreenshot() {
+    ShellFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    f.window->OnOffMenu(101);
+    QMenu* modes = f.window->menuBar()->actions()[0]->menu();
+    QMenu* olivia = modes->actions()[2]->menu();
+    f.window->menuBar()->setActiveAction(modes->menuAction());
+    QTRY_VERIFY(modes->isVisible());
+    modes->setActiveAction(olivia->menuAction());
+    QTest::keyClick(modes, Qt::Key_Right);
+    QTRY_VERIFY(olivia->isVisible());
+    QVERIFY(GrabWithPopups(*f.window, {modes, olivia}).save(ScreenshotPath("window_menu.png")));
+    olivia->close();
+    modes->close();
+  }
+
+  void InputPopupListsTheDevicesAndChoosesOne() {
+    ShellFixture f;
+    f.window->show();
+    QStringList labels;
+    QList<int> ids;
+    QList<bool> checks;
+    WhenShown([&](QWidget& shown) {
+      auto& popup = static_cast<QMenu&>(shown);
+      for (QAction* action : popup.actions()) {
+        labels << action->text();
+        ids << action->data().toInt();
+        checks << action->isChecked();
+      }
+      popup.setActiveAction(popup.actions()[1]);
+      QTest::keyClick(&popup, Qt::Key_Return);
+    });
+    QVERIFY(f.window->RunCommand(101));
+    QCOMPARE(labels, (QStringList{"&Вход по умолчанию", "Quillon loopback", "Quillon null (silence)"}));
+    QCOMPARE(ids, (QList<int>{401, 402, 403}));
+    QCOMPARE(checks, (QList<bool>{true, false, false}));
+    QCOMPARE(f.move_v.InputMenuId(), 402);
+    QCOMPARE(f.station->InDECSW.load(), 0);
+  }
+
+  void OutputPopupChecksTheStoredChoice() {
+    ShellFixture f;
+    f.move_v.SetOutputMenuId(503);
+    f.window->show();
+    QList<bool> checks;
+    QList<int> ids;
+    WhenShown([&](QWidget& shown) {
+      auto& popup = static_cast<QMenu&>(shown);
+      for (QAction* action : popup.actions()) {
+        ids << action->data().toInt();
+        checks << action->isChecked();
+      }
+      popup.close();
+    });
+    QVERIFY(f.window->RunCommand(102));
+    QCOMPARE(ids, (QList<int>{501, 502, 503}));
+    QCOMPARE(checks, (QList<bool>{false, false, true}));
+    QCOMPARE(f.move_v.OutputMenuId(), 503);  // nothing chosen, nothing changed
+  }
+
+  void DeviceCommandsUpToSixteenDevices() {
+    ShellFixture f;
+    QVERIFY(f.window->RunCommand(417));
+    QCOMPARE(f.station->InDECSW.load(), 15);
+    QVERIFY(f.window->RunCommand(401));
+    QCOMPARE(f.station->InDECSW.load(), -1);
+    QCOMPARE(f.move_v.InputMenuId(), 401);
+    QVERIFY(f.window->RunCommand(502));
+    QCOMPARE(f.station->OutDECSW.load(), 0);
+    QCOMPARE(f.move_v.OutputMenuId(), 502);
+    QVERIFY(!f.window->RunCommand(418));
+    QVERIFY(!f.window->RunCommand(518));
+    QCOMPARE(f.move_v.InputMenuId(), 401);
+    QCOMPARE(f.move_v.OutputMenuId(), 502);
+    QVERIFY(f.window->RunCommand(100));
+    QVERIFY(!f.window->RunCommand(103));
+  }
+
+  void DescriptionAndAuthorBoxes() {
+    ShellFixture f;
+    QString title, text;
+    auto read_and_close = [&](QWidget& shown) {
+      auto& box = static_cast<QMessageBox&>(shown);
+      title = box.windowTitle();
+      text = box.text();
+      box.accept();
+    };
+    WhenShown(read_and_close);
+    QVERIFY(f.window->RunCommand(201));
+    QCOMPARE(title, QStringLiteral("Описание"));
+    QCOMPARE(text, QString::fromUtf8(kDescriptionText));
+    QVERIFY(text.startsWith(QStringLiteral("Программа предназначена для передачи коротких текстов\nчерез")));
+    QVERIFY(text.endsWith(QStringLiteral("нажав кнопку [Архив].\n")));
+    WhenShown(read_and_close);
+    QVERIFY(f.window->RunCommand(202));
+    QCOMPARE(title, QStringLiteral("Автор"));
+    QVERIFY(text.contains(QStringLiteral("Quillon")));
+  }
+
+  void TransmitSetsTheRequestOnlyWhenIdle() {
+    ShellFixture f;
+    f.window->show();
+    QTest::mouseClick(&f.window->TransmitButton(), Qt::LeftButton);
+    QCOMPARE(f.link->Ura.load(), 1);
+
+    // A request already pending stays one request.
+    QTest::mouseClick(&f.window->TransmitButton(), Qt::LeftButton);
+    QCOMPARE(f.link->Ura.load(), 1);
+
+    // While transmitting: only the success indicator is cleared.
+    f.link->Ura.store(0);
+    f.link->PRD_R.store(1);
+    f.link->USPESHNO.store(1);
+    QTest::mouseClick(&f.window->TransmitButton(), Qt::LeftButton);
+    QCOMPARE(f.link->Ura.load(), 0);
+    QCOMPARE(f.link->USPESHNO.load(), 0);
+    QCOMPARE(f.window->CurrentIcon(), kIconSending);
+  }
+
+  void TransmitClearsTheSuccessIcon() {
+    ShellFixture f;
+    f.window->show();
+    f.link->USPESHNO.store(1);
+    f.window->Iconki();
+    QCOMPARE(f.window->CurrentIcon(), kIconGood);
+    QTest::mouseClick(&f.window->TransmitButton(), Qt::LeftButton);
+    QCOMPARE(f.window->CurrentIcon(), kIconIdle);
+    QCOMPARE(f.link->Ura.load(), 1);
+  }
+
+  void ArchiveCreatesTheFileAndHandsItOn() {
+    ShellFixture f;
+    f.window->show();
+    f.link->USPESHNO.store(1);
+    QVERIFY(!f.home.Exists("log.txt"));
+    QTest::mouseClick(&f.window->ArchiveButton(), Qt::LeftButton);
+    QCOMPARE(f.opened, std::vector<std::string>{f.home.File("log.txt")});
+    QVERIFY(f.home.Exists("log.txt"));
+    QVERIFY(f.home.Read("log.txt").empty());
+    QCOMPARE(f.link->USPESHNO.load(), 0);
+
+    // An existing archive is left as it is.
+    f.home.Write("log.txt", {'a', 'b', '\n'});
+    QTest::mouseClick(&f.window->ArchiveButton(), Qt::LeftButton);
+    QCOMPARE(f.home.Read("log.txt"), (std::vector<unsigned char>{'a', 'b', '\n'}));
+    QCOMPARE(f.opened.size(), std::size_t{2});
+  }
+
+  void ClickIntoTheLowerPaneClearsAGoodFrame() {
+    ShellFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    f.link->USPESHNO.store(1);
+    f.window->Iconki();
+    f.window->TransmitButton().setFocus();
+    QTest::mouseClick(f.window->LowerPane().viewport(), Qt::LeftButton);
+    QCOMPARE(f.link->USPESHNO.load(), 0);
+    QCOMPARE(f.window->CurrentIcon(), kIconIdle);
+  }
+
+  void ClickWhileAFrameArrivesKeepsTheIndicators() {
+    ShellFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    f.link->USPESHNO.store(1);
+    f.link->PRM_R.store(1);
+    f.window->Iconki();
+    QTest::mouseClick(f.window->LowerPane().viewport(), Qt::LeftButton);
+    QTest::keyClick(&f.window->LowerPane(), Qt::Key_X);
+    QCOMPARE(f.link->USPESHNO.load(), 1);
+    QCOMPARE(f.window->CurrentIcon(), kIconGood);
+  }
+
+  void LinkWritesToTheLowerPaneAreNoNotification() {
+    ShellFixture f;
+    f.link->USPESHNO.store(1);
+    f.window->ReplaceLowerText(QStringLiteral("abc"));
+    f.window->ReplaceLowerText(QString());
+    for (unsigned char character : {'a', '\r', '\n', '\xC0', '\b', 'b'}) f.window->TypeIntoLowerPane(character);
+    QCOMPARE(f.link->USPESHNO.load(), 1);
+    QCOMPARE(f.window->LowerPane().toPlainText(), QStringLiteral("a\nb"));
+  }
+
+  void IconFollowsTheIndicators() {
+    ShellFixture f;
+    QList<int> shown;
+    QObject::connect(f.window.get(), &MainWindow::iconChanged, [&shown](int icon) { shown << icon; });
+    f.link->PRM_R.store(1);
+    f.window->Iconki();
+    f.link->PRD_R.store(1);
+    f.window->Iconki();
+    f.link->PRD_R.store(0);
+    f.window->Iconki();
+    f.link->PRM_R.store(0);
+    f.link->USPESHNO.store(1);
+    f.window->Iconki();
+    QCOMPARE(shown, (QList<int>{kIconReceiving, kIconSending, kIconReceiving, kIconGood}));
+    QVERIFY(!f.window->windowIcon().isNull());
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"
