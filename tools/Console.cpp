@@ -6,11 +6,13 @@
 #define QUILLON_DUP _dup
 #define QUILLON_DUP2 _dup2
 #define QUILLON_FDOPEN _fdopen
+#define QUILLON_ISATTY _isatty
 #else
 #include <unistd.h>
 #define QUILLON_DUP dup
 #define QUILLON_DUP2 dup2
 #define QUILLON_FDOPEN fdopen
+#define QUILLON_ISATTY isatty
 #endif
 
 namespace quillon {
@@ -29,5 +31,7 @@ void DivertStandardOutput() {
 }
 
 std::FILE* ToolOutput() { return real_output != nullptr ? real_output : stdout; }
+
+bool StandardErrorIsTerminal() { return QUILLON_ISATTY(2) != 0; }
 
 }  // namespace quillon

@@ -15,4 +15,6 @@ void DivertStandardOutput();
 // The real standard output (standard output itself before the diversion).
 std::FILE* ToolOutput();
 
+bool StandardErrorIsTerminal();
+
 }  // namespace quillon

@@ -76,23 +76,26 @@ int WorkerThreads() {
   return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
+void ParallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& work) {
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t index = next++; index < count; index = next++) work(index);
+  };
+  const std::size_t wanted = std::min<std::size_t>(count, static_cast<std::size_t>(std::max(1, threads)));
+  std::vector<std::thread> pool;
+  for (std::size_t t = 1; t < wanted; ++t) pool.emplace_back(worker);
+  worker();
+  for (std::thread& thread : pool) thread.join();
+}
+
 std::vector<DecodedFrame> DecodeRecording(const std::vector<const OliviaMode*>& modes, const Audio& audio,
                                           int threads) {
   std::vector<std::vector<DecodedFrame>> per_mode(modes.size());
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t index = next++; index < modes.size(); index = next++) {
-      FrameDecoder decoder(*modes[index]);
-      decoder.HearAll(audio);
-      per_mode[index] = decoder.Frames();
-    }
-  };
-  const int workers = std::max(1, std::min(threads, static_cast<int>(modes.size())));
-  std::vector<std::thread> pool;
-  for (int t = 1; t < workers; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-
+  ParallelFor(modes.size(), threads, [&](std::size_t index) {
+    FrameDecoder decoder(*modes[index]);
+    decoder.HearAll(audio);
+    per_mode[index] = decoder.Frames();
+  });
   std::vector<DecodedFrame> frames;
   for (const auto& found : per_mode) frames.insert(frames.end(), found.begin(), found.end());
   std::stable_sort(frames.begin(), frames.end(),

@@ -4,6 +4,7 @@
 // for every finished frame where in the audio its start marker and its check
 // byte were decided and what the receiver's synchroniser reported.
 
+#include <functional>
 #include <vector>
 
 #include "link/FrameReceiver.h"
@@ -53,5 +54,9 @@ std::vector<DecodedFrame> DecodeRecording(const std::vector<const OliviaMode*>& 
 
 // Worker threads for parallel work: the machine's cores, at least one.
 int WorkerThreads();
+
+// work(0) .. work(count - 1), each exactly once, on up to `threads` threads
+// (the calling one among them).
+void ParallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& work);
 
 }  // namespace quillon

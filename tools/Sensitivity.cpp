@@ -1,0 +1,162 @@
+#include "tools/Sensitivity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+
+#include "tools/Console.h"
+#include "tools/FrameDecoder.h"
+#include "tools/ModeArg.h"
+#include "tools/Station.h"
+
+namespace quillon {
+namespace {
+
+constexpr double kMaxOffsetBins = 4.0;
+constexpr double kMaxLeadSeconds = 2.0;
+constexpr double kTailSeconds = 1.0;
+
+// Seeds for independent trials from one user seed (SplitMix64 steps).
+std::uint64_t Mix(std::uint64_t value) {
+  value += 0x9E3779B97F4A7C15ull;
+  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+  value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+  return value ^ (value >> 31);
+}
+
+struct Trial {
+  std::size_t curve;
+  std::size_t point;
+  int index;
+};
+
+struct Outcome {
+  bool good = false;
+  bool false_good = false;
+  double character_errors = 1.0;
+};
+
+Outcome RunTrial(const OliviaMode& mode, const SensitivitySettings& settings, double snr_db, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  const std::string text = RandomMixedText(settings.length, random);
+  ChannelSettings channel;
+  channel.add_noise = true;
+  channel.snr_db = snr_db;
+  channel.fading = settings.fading;
+  channel.offset_hz = std::uniform_real_distribution<double>(-kMaxOffsetBins, kMaxOffsetBins)(random) * ModeBinHz(mode);
+  channel.lead_s = std::uniform_real_distribution<double>(0.0, kMaxLeadSeconds)(random);
+  channel.tail_s = kTailSeconds;
+  channel.seed = random();
+  const Audio heard = ChannelSimulator(channel).Apply(EncodeMessage(mode, text));
+  FrameDecoder decoder(mode);
+  decoder.HearAll(heard);
+  Outcome outcome;
+  for (const DecodedFrame& decoded : decoder.Frames()) {
+    const ReceivedFrame& frame = decoded.frame;
+    if (frame.good && frame.text == text) outcome.good = true;
+    if (frame.good && frame.text != text) outcome.false_good = true;
+    const double errors = std::min(1.0, double(EditDistance(frame.text, text)) / double(text.size()));
+    outcome.character_errors = std::min(outcome.character_errors, errors);
+  }
+  return outcome;
+}
+
+}  // namespace
+
+std::string RandomMixedText(int length, std::mt19937_64& random) {
+  static const std::string alphabet = [] {
+    std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,:;!?-+@/()";
+    for (int code = 0xC0; code <= 0xFF; ++code) letters.push_back(static_cast<char>(code));  // А..я
+    letters.push_back('\xA8');  // Ё
+    letters.push_back('\xB8');  // ё
+    letters += "    ";          // words
+    return letters;
+  }();
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::string text;
+  while (static_cast<int>(text.size()) < length) text.push_back(alphabet[pick(random)]);
+  return text;
+}
+
+int EditDistance(const std::string& a, const std::string& b) {
+  std::vector<int> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = static_cast<int>(j);
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    int diagonal = row[0];
+    row[0] = static_cast<int>(i);
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const int above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaMode*>& modes,
+                                                 const SensitivitySettings& settings) {
+  std::vector<double> snrs;
+  for (int k = 0;; ++k) {
+    const double snr = settings.from_db + k * settings.step_db;
+    if (snr > settings.to_db + 1e-9) break;
+    snrs.push_back(snr);
+  }
+  std::vector<SensitivityCurve> curves(modes.size());
+  std::vector<Trial> trials;
+  for (std::size_t c = 0; c < modes.size(); ++c) {
+    curves[c].mode = modes[c];
+    for (std::size_t p = 0; p < snrs.size(); ++p) {
+      SensitivityPoint point;
+      point.snr_db = snrs[p];
+      point.trials = settings.trials;
+      point.character_errors = 0.0;
+      curves[c].points.push_back(point);
+      for (int t = 0; t < settings.trials; ++t) trials.push_back({c, p, t});
+    }
+  }
+
+  std::mutex results;
+  std::size_t done = 0;
+  ParallelFor(trials.size(), settings.threads, [&](std::size_t index) {
+    const Trial& trial = trials[index];
+    const OliviaMode& mode = *modes[trial.curve];
+    // The same trial gets the same text, offset, lead and noise whatever
+    // the thread count or the other modes measured alongside.
+    const std::uint64_t seed =
+        Mix(Mix(Mix(settings.seed) ^ static_cast<std::uint64_t>(mode.number)) ^
+            Mix(static_cast<std::uint64_t>(std::llround(snrs[trial.point] * 1000.0)) ^ (std::uint64_t(trial.index) << 32)));
+    const Outcome outcome = RunTrial(mode, settings, snrs[trial.point], seed);
+    std::lock_guard<std::mutex> lock(results);
+    SensitivityPoint& point = curves[trial.curve].points[trial.point];
+    point.good += outcome.good ? 1 : 0;
+    point.false_good += outcome.false_good ? 1 : 0;
+    point.character_errors += outcome.character_errors;
+    ++done;
+    // On a terminal the count is rewritten in place; in a log, every tenth.
+    if (settings.progress && (StandardErrorIsTerminal() || done % std::max<std::size_t>(1, trials.size() / 10) == 0))
+      std::fprintf(stderr, StandardErrorIsTerminal() ? "\rbench sensitivity: %zu of %zu trials" : "bench sensitivity: %zu of %zu trials\n", done,
+                   trials.size());
+  });
+  if (settings.progress && StandardErrorIsTerminal()) std::fprintf(stderr, "\n");
+  return curves;
+}
+
+bool SnrAtGoodShare(const SensitivityCurve& curve, double share, double* snr_db) {
+  const auto& points = curve.points;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (points[i].GoodShare() < share) continue;
+    if (i == 0) {
+      *snr_db = points[0].snr_db;
+    } else {
+      const double below = points[i - 1].GoodShare();
+      const double above = points[i].GoodShare();
+      const double fraction = (share - below) / (above - below);
+      *snr_db = points[i - 1].snr_db + fraction * (points[i].snr_db - points[i - 1].snr_db);
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace quillon

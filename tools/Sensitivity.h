@@ -1,0 +1,60 @@
+#pragma once
+// The sensitivity benchmark: for each SNR, random texts are encoded, passed
+// through the channel simulator with random lead silence and a random
+// frequency offset within +-4 receiver bins, and decoded by the program's
+// receiving station.
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "modem/ModeTable.h"
+#include "tools/ChannelSimulator.h"
+
+namespace quillon {
+
+struct SensitivitySettings {
+  Fading fading = Fading::kNone;
+  double from_db = -16.0;
+  double to_db = 0.0;
+  double step_db = 1.0;
+  int trials = 20;
+  int length = 40;  // characters per text
+  std::uint64_t seed = 1;
+  int threads = 1;
+  bool progress = false;  // trials done, on standard error
+};
+
+struct SensitivityPoint {
+  double snr_db = 0.0;
+  int trials = 0;
+  int good = 0;        // a frame marked good with exactly the text sent
+  int false_good = 0;  // a frame marked good with another text
+  double character_errors = 0.0;  // edit distance over the text length, summed (1 per lost frame)
+  double GoodShare() const { return trials > 0 ? double(good) / trials : 0.0; }
+  double FalseGoodShare() const { return trials > 0 ? double(false_good) / trials : 0.0; }
+  double CharacterErrorRate() const { return trials > 0 ? character_errors / trials : 0.0; }
+};
+
+struct SensitivityCurve {
+  const OliviaMode* mode = nullptr;
+  std::vector<SensitivityPoint> points;  // ascending SNR
+};
+
+std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaMode*>& modes,
+                                                 const SensitivitySettings& settings);
+
+// The SNR where the share of good frames first reaches `share`, linearly
+// interpolated between the two points around it. False when no point
+// reaches it; when the lowest point already does, its SNR is given.
+bool SnrAtGoodShare(const SensitivityCurve& curve, double share, double* snr_db);
+
+// A random cp1251 text of Latin and Cyrillic letters, digits, spaces and
+// punctuation.
+std::string RandomMixedText(int length, std::mt19937_64& random);
+
+// Edit distance between two byte strings.
+int EditDistance(const std::string& a, const std::string& b);
+
+}  // namespace quillon

@@ -1,0 +1,69 @@
+#include "tools/SpeedBench.h"
+
+#include <chrono>
+#include <memory>
+
+#include "tools/ChannelSimulator.h"
+#include "tools/FrameDecoder.h"
+#include "tools/ModeArg.h"
+#include "tools/Station.h"
+
+namespace quillon {
+namespace {
+
+const char kBenchText[] = "CQ CQ de Quillon \xCF\xF0\xE8\xE2\xE5\xF2 test 0123456789 +-/@";  // "Привет" inside
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+Audio Recording(const Audio& sent) {
+  ChannelSettings channel;
+  channel.add_noise = true;
+  channel.snr_db = -5.0;
+  channel.lead_s = 1.0;
+  channel.tail_s = 1.0;
+  return ChannelSimulator(channel).Apply(sent);
+}
+
+}  // namespace
+
+std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes) {
+  std::vector<ModeSpeed> speeds;
+  for (const OliviaMode* mode : modes) {
+    ModeSpeed speed;
+    speed.mode = mode;
+    Station station(*mode);
+    QuietView view;
+    auto started = Clock::now();
+    const Audio sent = station.Transmit(kBenchText, view);
+    const double transmit_s = Seconds(started);
+    speed.audio_s = double(sent.size()) / kToolSampleRate;
+    speed.transmit_rtf = speed.audio_s / transmit_s;
+
+    const Audio heard = Recording(sent);
+    FrameDecoder decoder(*mode);
+    started = Clock::now();
+    decoder.HearAll(heard);
+    speed.receive_rtf = double(heard.size()) / kToolSampleRate / Seconds(started);
+    speeds.push_back(speed);
+  }
+  return speeds;
+}
+
+double MeasureAllReceiversRtf(int threads, double* audio_s) {
+  const Audio heard = Recording(EncodeMessage(ModeByNumber(kDefaultModeNumber), kBenchText));
+  std::vector<const OliviaMode*> modes;
+  for (const OliviaMode& mode : kOliviaModes) modes.push_back(&mode);
+  // Built first, as the driver builds its adapter before audio arrives;
+  // the factor covers the hearing only, as for the single modes.
+  std::vector<std::unique_ptr<FrameDecoder>> decoders(modes.size());
+  ParallelFor(modes.size(), threads,
+              [&](std::size_t index) { decoders[index] = std::make_unique<FrameDecoder>(*modes[index]); });
+  const auto started = Clock::now();
+  ParallelFor(modes.size(), threads, [&](std::size_t index) { decoders[index]->HearAll(heard); });
+  *audio_s = double(heard.size()) / kToolSampleRate;
+  return *audio_s / Seconds(started);
+}
+
+}  // namespace quillon

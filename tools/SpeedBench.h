@@ -1,0 +1,26 @@
+#pragma once
+// Real-time factors of the program's transmit and receive sides: seconds of
+// audio handled per second of work, on this machine.
+
+#include <vector>
+
+#include "modem/ModeTable.h"
+
+namespace quillon {
+
+struct ModeSpeed {
+  const OliviaMode* mode = nullptr;
+  double audio_s = 0.0;     // length of the transmission measured
+  double transmit_rtf = 0.0;
+  double receive_rtf = 0.0;
+};
+
+// Each mode on its own, one thread: one transmission of a fixed 40-character
+// text through the link controller and tx_process, and its reception (with
+// noise at -5 dB, lead and tail) through rx_process and the frame receiver.
+std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes);
+
+// All 19 receivers over the same recording at once on `threads` threads.
+double MeasureAllReceiversRtf(int threads, double* audio_s);
+
+}  // namespace quillon
