@@ -98,6 +98,9 @@ TEST(ReallocArray, DropsOldContentsAndZeroes) {
 TEST(Cmpx, EnergyAndPhase) {
   Cmpx<double> z{3, 4};
   EXPECT_EQ(z.Energy(), 25.0);
+  // Summed in double: a wider sum rounds 0.1^2 + 0.2^2 to a different last bit.
+  const double re = 0.1, im = 0.2;
+  EXPECT_EQ((Cmpx<double>{re, im}.Energy()), re * re + im * im);
   z.SetPhase(3.14159265358979323846 / 2, 2);
   EXPECT_NEAR(z.Re, 0.0, 1e-15);
   EXPECT_DOUBLE_EQ(z.Im, 2.0);
