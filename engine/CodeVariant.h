@@ -20,6 +20,21 @@ inline CodeVariant SelectCodeVariant(bool reduced_charset) {
   return {7, 0xE257E6D0291574ECULL, 13};
 }
 
+// What a block coder (the encoder or the decoder) derives in its Preset from
+// ReducedCharset and BitsPerSymbol, overriding whatever the owner wrote into
+// BitsPerCharacter and ScramblingCode. BitsPerSymbol is kept to 1..8: a
+// symbol is one byte, and the decoder packs a block into 64 bits.
+template <class BlockCoder>
+void DeriveCodeVariant(BlockCoder& coder) {
+  if (coder.BitsPerSymbol < 1) coder.BitsPerSymbol = 1;
+  if (coder.BitsPerSymbol > 8) coder.BitsPerSymbol = 8;
+  const CodeVariant variant = SelectCodeVariant(coder.ReducedCharset);
+  coder.BitsPerCharacter = variant.BitsPerCharacter;
+  coder.ScramblingCode = variant.ScramblingCode;
+  coder.Symbols = 1u << coder.BitsPerSymbol;
+  coder.SymbolsPerBlock = 1u << (coder.BitsPerCharacter - 1);
+}
+
 // Byte -> code number 0..63 of the reduced set. Lower case is sent as upper
 // case, line feed shares code 0 with NUL, and anything else becomes "?".
 inline unsigned ReducedCharsetCode(uint8_t x) {

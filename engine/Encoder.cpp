@@ -25,14 +25,7 @@ void MFSK_Encoder::Init() {
 void MFSK_Encoder::Free() { Init(); }
 
 int MFSK_Encoder::Preset() {
-  // A symbol is one byte and the transmitter's block buffer holds 8 characters.
-  if (BitsPerSymbol < 1) BitsPerSymbol = 1;
-  if (BitsPerSymbol > 8) BitsPerSymbol = 8;
-  const CodeVariant variant = SelectCodeVariant(ReducedCharset);
-  BitsPerCharacter = variant.BitsPerCharacter;
-  ScramblingCode = variant.ScramblingCode;
-  Symbols = 1u << BitsPerSymbol;
-  SymbolsPerBlock = 1u << (BitsPerCharacter - 1);
+  DeriveCodeVariant(*this);
   if (ReallocArray(WalshBuffer, SymbolsPerBlock) < 0 || ReallocArray(SymbolBlock, SymbolsPerBlock) < 0) {
     Free();
     return -1;

@@ -54,14 +54,7 @@ class MFSK_SoftDecoder {
   void Free() { Init(); }
 
   int Preset() {
-    // Output() packs one character per byte of a 64-bit word.
-    if (BitsPerSymbol < 1) BitsPerSymbol = 1;
-    if (BitsPerSymbol > 8) BitsPerSymbol = 8;
-    const CodeVariant variant = SelectCodeVariant(ReducedCharset);
-    BitsPerCharacter = variant.BitsPerCharacter;
-    ScramblingCode = variant.ScramblingCode;
-    Symbols = 1u << BitsPerSymbol;
-    SymbolsPerBlock = 1u << (BitsPerCharacter - 1);
+    DeriveCodeVariant(*this);
     InputBufferLen = SymbolsPerBlock * BitsPerSymbol;
     if (ReallocArray(InputBuffer, InputBufferLen) < 0 || ReallocArray(WalshBuffer, SymbolsPerBlock) < 0 ||
         ReallocArray(DecodedBlock, BitsPerSymbol) < 0) {

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/CodeVariant.h"
 #include "engine/Encoder.h"
 #include "engine/SoftDecoder.h"
+#include "tests/engine/HelloBlock.h"
 
 namespace quillon {
 namespace {
@@ -27,29 +29,48 @@ std::string Digits(const std::vector<unsigned>& symbols) {
   return s;
 }
 
-TEST(Encoder, PresetChoosesTheVariant) {
-  MFSK_Encoder encoder;
-  ASSERT_EQ(encoder.Preset(), 0);
-  EXPECT_EQ(encoder.Symbols, 32u);
-  EXPECT_EQ(encoder.SymbolsPerBlock, 64u);
-  EXPECT_EQ(encoder.ScramblingCode, 0xE257E6D0291574ECULL);
-  encoder.ReducedCharset = true;
-  encoder.BitsPerCharacter = 7;
-  encoder.ScramblingCode = 5;
-  ASSERT_EQ(encoder.Preset(), 0);
-  EXPECT_EQ(encoder.BitsPerCharacter, 6u);
-  EXPECT_EQ(encoder.SymbolsPerBlock, 32u);
-  EXPECT_EQ(encoder.ScramblingCode, 0xEDB88320ULL);
+// Both ends of the code must derive the same variant, whatever the owner
+// wrote into the fields that Preset sets.
+TEST(Encoder, EncoderAndDecoderDeriveTheSameVariant) {
+  const struct {
+    bool reduced;
+    unsigned bits_per_character, symbols_per_block;
+    uint64_t code;
+  } variants[] = {{false, 7, 64, 0xE257E6D0291574ECULL}, {true, 6, 32, 0xEDB88320ULL}};
+  for (const auto& variant : variants) {
+    MFSK_Encoder encoder;
+    MFSK_SoftDecoder<double> decoder;
+    encoder.ReducedCharset = decoder.ReducedCharset = variant.reduced;
+    encoder.BitsPerSymbol = decoder.BitsPerSymbol = 3;
+    encoder.BitsPerCharacter = decoder.BitsPerCharacter = 2;
+    encoder.ScramblingCode = decoder.ScramblingCode = 5;
+    ASSERT_EQ(encoder.Preset(), 0);
+    ASSERT_EQ(decoder.Preset(), 0);
+    EXPECT_EQ(encoder.BitsPerCharacter, variant.bits_per_character);
+    EXPECT_EQ(encoder.SymbolsPerBlock, variant.symbols_per_block);
+    EXPECT_EQ(encoder.ScramblingCode, variant.code);
+    EXPECT_EQ(encoder.Symbols, 8u);
+    EXPECT_EQ(decoder.BitsPerCharacter, encoder.BitsPerCharacter);
+    EXPECT_EQ(decoder.SymbolsPerBlock, encoder.SymbolsPerBlock);
+    EXPECT_EQ(decoder.ScramblingCode, encoder.ScramblingCode);
+    EXPECT_EQ(decoder.Symbols, encoder.Symbols);
+    EXPECT_EQ(decoder.InputBufferLen, variant.symbols_per_block * 3);
+  }
+  MFSK_Encoder defaults;
+  ASSERT_EQ(defaults.Preset(), 0);
+  EXPECT_EQ(defaults.Symbols, 32u);
+  EXPECT_EQ(defaults.SymbolsPerBlock, 64u);
+  // A symbol is one byte and a decoded block is packed into 64 bits.
+  MFSK_SoftDecoder<double> wide;
+  wide.BitsPerSymbol = 12;
+  ASSERT_EQ(wide.Preset(), 0);
+  EXPECT_EQ(wide.BitsPerSymbol, 8u);
 }
 
 TEST(Encoder, WorkedExampleHello) {
   MFSK_Encoder encoder;
   ASSERT_EQ(encoder.Preset(), 0);
-  const std::vector<unsigned> expected = {
-      26, 9,  5,  11, 15, 31, 14, 30, 13, 27, 16, 10, 24, 7,  0,  29,  //
-      14, 8,  10, 11, 27, 16, 10, 20, 0,  29, 23, 26, 15, 9,  11, 26,  //
-      16, 19, 6,  18, 15, 19, 14, 28, 7,  28, 10, 11, 29, 2,  24, 27,  //
-      10, 19, 25, 16, 21, 0,  23, 2,  10, 8,  9,  24, 13, 9,  3,  5};
+  const std::vector<unsigned> expected(std::begin(test::kHelloSymbols), std::end(test::kHelloSymbols));
   EXPECT_EQ(Encode(encoder, "Hello"), expected);
   const unsigned gray[8] = {23, 13, 7, 14, 8, 16, 9, 17};
   for (unsigned t = 0; t < 8; ++t) EXPECT_EQ(GrayCode(encoder.SymbolBlock[t]), gray[t]) << t;

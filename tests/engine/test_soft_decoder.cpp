@@ -7,16 +7,12 @@
 #include <vector>
 
 #include "engine/SoftDecoder.h"
+#include "tests/engine/HelloBlock.h"
 
 namespace quillon {
 namespace {
 
-// "Hello", normal variant, 32 tones: the symbols before Gray coding.
-const uint8_t kHelloSymbols[64] = {
-    26, 9,  5,  11, 15, 31, 14, 30, 13, 27, 16, 10, 24, 7,  0,  29,  //
-    14, 8,  10, 11, 27, 16, 10, 20, 0,  29, 23, 26, 15, 9,  11, 26,  //
-    16, 19, 6,  18, 15, 19, 14, 28, 7,  28, 10, 11, 29, 2,  24, 27,  //
-    10, 19, 25, 16, 21, 0,  23, 2,  10, 8,  9,  24, 13, 9,  3,  5};
+using test::kHelloSymbols;
 
 // +1 for a 0 bit, -1 for a 1 bit, times scale.
 void FeedSymbol(MFSK_SoftDecoder<double>& decoder, unsigned symbol, double scale) {
@@ -30,27 +26,6 @@ uint64_t Decode(MFSK_SoftDecoder<double>& decoder) {
   uint64_t packed = 0;
   EXPECT_EQ(decoder.Output(packed), decoder.BitsPerSymbol);
   return packed;
-}
-
-TEST(SoftDecoder, PresetDerivesBothVariants) {
-  MFSK_SoftDecoder<double, double> decoder;
-  decoder.BitsPerCharacter = 3;
-  decoder.ScramblingCode = 1;
-  ASSERT_EQ(decoder.Preset(), 0);
-  EXPECT_EQ(decoder.Symbols, 32u);
-  EXPECT_EQ(decoder.SymbolsPerBlock, 64u);
-  EXPECT_EQ(decoder.InputBufferLen, 320u);
-  EXPECT_EQ(decoder.ScramblingCode, 0xE257E6D0291574ECULL);
-  decoder.ReducedCharset = true;
-  decoder.BitsPerSymbol = 3;
-  ASSERT_EQ(decoder.Preset(), 0);
-  EXPECT_EQ(decoder.BitsPerCharacter, 6u);
-  EXPECT_EQ(decoder.SymbolsPerBlock, 32u);
-  EXPECT_EQ(decoder.InputBufferLen, 96u);
-  EXPECT_EQ(decoder.ScramblingCode, 0xEDB88320ULL);
-  decoder.BitsPerSymbol = 12;  // more characters than Output can pack
-  ASSERT_EQ(decoder.Preset(), 0);
-  EXPECT_EQ(decoder.BitsPerSymbol, 8u);
 }
 
 TEST(SoftDecoder, WorkedExampleDecodesToHello) {
