@@ -1,5 +1,6 @@
 #pragma once
-// A fresh home directory for archive tests, removed afterwards.
+// What the archive tests need: a fresh home directory, removed afterwards,
+// and a fixed clock.
 
 #include <cstdlib>
 #include <filesystem>
@@ -7,7 +8,22 @@
 #include <iterator>
 #include <string>
 
+#include "link/Archive.h"
+
 namespace quillon {
+
+// 7 December 2026, 04:55:12.345.
+inline ArchiveTime SeventhOfDecember() {
+  ArchiveTime time;
+  time.year = 2026;
+  time.month = 12;
+  time.day = 7;
+  time.hour = 4;
+  time.minute = 55;
+  time.second = 12;
+  time.millisecond = 345;
+  return time;
+}
 
 class TempHome {
  public:

@@ -9,18 +9,6 @@
 namespace quillon {
 namespace {
 
-ArchiveTime SeventhOfDecember() {
-  ArchiveTime time;
-  time.year = 2026;
-  time.month = 12;
-  time.day = 7;
-  time.hour = 4;
-  time.minute = 55;
-  time.second = 12;
-  time.millisecond = 345;
-  return time;
-}
-
 TEST(ArchiveRecord, GoodFrameInCp1251) {
   EXPECT_EQ(FormatArchiveRecord(0x3E, 0x3E, true, SeventhOfDecember(), "abc"),
             "------------   CRC 3E = 3E \xD3\xF1\xEF\xE5\xF8\xED\xEE     2026 / 12 / 07     04:55:12.345\n\nabc\n\n");

@@ -16,24 +16,12 @@
 namespace quillon {
 namespace {
 
-ArchiveTime FixedTime() {
-  ArchiveTime time;
-  time.year = 2026;
-  time.month = 12;
-  time.day = 7;
-  time.hour = 4;
-  time.minute = 55;
-  time.second = 12;
-  time.millisecond = 345;
-  return time;
-}
-
 class LinkControllerTest : public ::testing::Test {
  protected:
   LinkControllerTest() : state_(std::make_unique<LinkState>()) {}
 
   LinkControllerContext Context() {
-    return LinkControllerContext{*state_, view_, [this] { ++starts_; }, home_.Path(), FixedTime};
+    return LinkControllerContext{*state_, view_, [this] { ++starts_; }, home_.Path(), SeventhOfDecember};
   }
 
   // Everything waiting in the transmit ring, as the modem would take it.
