@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
 
 #include "modem/BlockClock.h"
 
@@ -14,6 +16,9 @@ namespace {
 constexpr std::size_t kLatencyBlocks = 3;
 // More than this waiting means nobody has been capturing; the surplus is old.
 constexpr std::size_t kMostBlocks = 8;
+// How long the capture side waits for a late block before it takes playback
+// to have stopped.
+constexpr auto kStallWait = std::chrono::milliseconds(500);
 }  // namespace
 
 using Block = std::array<int16_t, kAudioBlockSamples>;
@@ -23,17 +28,25 @@ class LoopbackAudio::Wire {
   explicit Wire(double wire_speed) : speed(wire_speed) {}
 
   void Play(const int16_t* samples) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Block block;
-    std::copy(samples, samples + kAudioBlockSamples, block.begin());
-    blocks_.push_back(block);
-    while (blocks_.size() > kMostBlocks + kLatencyBlocks) blocks_.pop_front();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Block block;
+      std::copy(samples, samples + kAudioBlockSamples, block.begin());
+      blocks_.push_back(block);
+      while (blocks_.size() > kMostBlocks + kLatencyBlocks) blocks_.pop_front();
+    }
+    played_.notify_one();
   }
 
   void Capture(int16_t* samples) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     while (blocks_.size() > kMostBlocks) blocks_.pop_front();
     if (!primed_ && blocks_.size() >= kLatencyBlocks) primed_ = true;
+    // While the other side plays, a late block is waited for rather than
+    // replaced by silence, so a scheduling stall of the playing thread does
+    // not cut a gap into the signal.
+    if (primed_ && blocks_.empty())
+      played_.wait_for(lock, kStallWait, [this] { return !blocks_.empty(); });
     if (!primed_ || blocks_.empty()) {
       primed_ = false;
       std::fill(samples, samples + kAudioBlockSamples, int16_t{0});
@@ -47,6 +60,7 @@ class LoopbackAudio::Wire {
 
  private:
   std::mutex mutex_;
+  std::condition_variable played_;
   std::deque<Block> blocks_;
   bool primed_ = false;
 };

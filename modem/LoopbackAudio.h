@@ -1,9 +1,10 @@
 #pragma once
 // An in-process sound card whose output is wired to its input: every block
 // played becomes a captured block, both paced by a real-time clock at 8000
-// samples/s. Capture delivers silence while nothing has been played. Like a
-// sound card the playback side accepts a few blocks ahead of time and the
-// capture side hears a block once it has "played".
+// samples/s. Capture delivers silence while nothing is being played, and
+// hears the played blocks 3 blocks (192 ms) late, about what a sound card
+// has in flight. While playback runs, a late block is waited for (up to
+// 500 ms) instead of being replaced by silence.
 
 #include <cstdint>
 #include <deque>

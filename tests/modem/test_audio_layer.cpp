@@ -144,6 +144,32 @@ TEST(LoopbackAudio, NothingPlayedIsSilence) {
   EXPECT_EQ(loopback.Open(AudioDirection::Capture, 1), nullptr);
 }
 
+TEST(StationState, ResetReturnsToStationStart) {
+  LinkState link;
+  StationState station(link, 8);
+  double block[kAudioBlockSamples] = {0.5};
+  int16_t samples[kAudioBlockSamples] = {};
+  station.PBuferG.Put(block);
+  station.DTMFbuffer.Put(samples);
+  station.markerGL = 17;
+  station.progdefaults.eight_bit = true;
+  station.progdefaults.tones_code = 3;
+  station.InDECSW = 4;
+  station.mode_number = 105;
+  station.Reset();
+  EXPECT_TRUE(station.PBuferG.Empty());
+  EXPECT_EQ(station.PBuferG.Psave.load(), 0);
+  EXPECT_FALSE(station.DTMFbuffer.Take(samples));
+  EXPECT_EQ(station.DTMFbuffer.DTMF_SAVE_uk.load(), 0);
+  EXPECT_EQ(station.markerGL, 0);
+  EXPECT_FALSE(station.progdefaults.eight_bit.load());
+  EXPECT_EQ(station.progdefaults.tones_code, 0);
+  EXPECT_EQ(station.InDECSW.load(), -1);
+  EXPECT_EQ(station.OutDECSW.load(), -1);
+  EXPECT_EQ(station.mode_number.load(), 101);
+  EXPECT_EQ(&ProcessStationState().link, &ProcessLinkState());
+}
+
 // A backend whose devices never open.
 class DeadBackend : public AudioBackend {
  public:

@@ -65,6 +65,8 @@ class WholeStation : public testing::Test {
     ASSERT_EQ(InitWaveIn(station_, devices_, station_.InDECSW), 1);
     ASSERT_EQ(InitWaveOut(station_, devices_, station_.OutDECSW), 1);
     driver_ = std::thread([this] { Play(*context_); });
+    // Play has taken the devices and the mode as applied once the modem exists.
+    ASSERT_TRUE(WaitFor([&] { return station_.modem.load() != nullptr; }, 10s));
   }
 
   // As the shell ends the program.
@@ -167,6 +169,23 @@ TEST_F(WholeStation, FastModeHearsLatinAndCyrillicAndSurvivesModeChanges) {
   // The rebuilt station works, and the dropped text never arrived.
   SendAndHear(Utf8ToCp1251("Снова OK"));
   EXPECT_EQ(Archive().find("lost in the change"), std::string::npos);
+  StopStation();
+}
+
+TEST_F(WholeStation, PlaybackDeviceChangeTakesEffectWithinAPass) {
+  StartStation(98);  // OLIVIA_4_2000: a block every 128 ms
+  station_.OutDECSW = devices_.NullNumber(AudioDirection::Playback);
+  // Played into the null device the frame is sent (the transmit chain runs
+  // on the playback thread) but never heard.
+  PressTransmit("ab");
+  ASSERT_TRUE(WaitFor([&] { return link_.start_prd.load() == 1; }, 2s));
+  ASSERT_TRUE(WaitFor([&] { return link_.PRD_R.load() == 0; }, 20s));
+  std::this_thread::sleep_for(1500ms);  // longer than the receiver's delay
+  EXPECT_EQ(ArchiveRecords(), 0u);
+  EXPECT_FALSE(view_.StatusShown(GoodStatus("ab")));
+
+  station_.OutDECSW = devices_.LoopbackNumber(AudioDirection::Playback);
+  SendAndHear("ab");
   StopStation();
 }
 
