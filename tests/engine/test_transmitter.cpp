@@ -80,6 +80,15 @@ TEST(Transmitter, WrittenExampleAndClamping) {
     EXPECT_EQ(tx.Bandwidth, width_out[i]);
     EXPECT_EQ(tx.Modulator.SymbolLen, len_out[i]);
   }
+  // A fractional band edge is truncated before the half spacing is added:
+  // 256 / 16 x 2.53125 = 40.5 gives 41, and 2.532 (40.512) gives 41 too.
+  Configure(tx, 8, 500);
+  for (float edge : {2.53125f, 2.532f}) {
+    tx.BandEdge = edge;
+    ASSERT_EQ(tx.Preset(), 0);
+    EXPECT_EQ(tx.Modulator.SymbolLen, 256u);
+    EXPECT_EQ(tx.Modulator.FirstCarrier, 41) << edge;
+  }
 }
 
 TEST(Transmitter, UnusableRatesFailPresetAndRelease) {
