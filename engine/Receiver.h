@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <type_traits>
 
 #include "engine/Containers.h"
 #include "engine/Demodulator.h"
@@ -20,11 +21,14 @@
 #include "engine/PowerOfTwo.h"
 #include "engine/RateConverter.h"
 #include "engine/SoftDecoder.h"
+#include "engine/SoftDecoderBank.h"
 
 namespace quillon {
 
 template <class Type>
 class MFSK_Receiver {
+  static_assert(std::is_same<Type, double>::value, "the decoder bank runs on doubles");
+
  public:
   using Decoder = MFSK_SoftDecoder<Type, Type>;
   using Integrator = LowPass3_Filter<Type>;
@@ -50,6 +54,7 @@ class MFSK_Receiver {
   unsigned SliceCount = 0;   // time slices per block
   Decoder ReferenceDecoder;
   Array<Decoder> Decoders;  // decoder i * SearchWidth + j: slice phase i, offset index j
+  SoftDecoderBank DecoderRow;  // decodes one phase's SearchWidth decoders together
   unsigned SliceIndex = 0;
   CircularBuffer<Integrator> NoiseTable;   // row = slice, column = offset index
   CircularBuffer<Integrator> SignalTable;
@@ -86,6 +91,7 @@ class MFSK_Receiver {
   }
   void Free() {
     Init();
+    DecoderRow.Free();
     Converter.Free();
     InputSamples.Free();
     InputProcessor.Free();
@@ -140,6 +146,7 @@ class MFSK_Receiver {
       Decoders[i].Init();
       if (Decoders[i].Preset(ReferenceDecoder) < 0) return Fail();
     }
+    if (DecoderRow.Preset(SearchWidth, SymbolsPerBlock) < 0) return Fail();
     if (ReallocArray(DecodedBlocks, SliceCount) < 0) return Fail();
     for (unsigned s = 0; s < SliceCount; ++s) {
       DecodedBlocks[s].Width = SearchWidth;
@@ -244,10 +251,12 @@ class MFSK_Receiver {
       unsigned local_best_index = 0;
       Type soft[8];
       for (unsigned j = 0; j < SearchWidth; ++j) {
-        Decoder& decoder = bank[j];
         Demodulator.SoftDecode(soft, phase, static_cast<int>(j) - centre);
-        decoder.Input(soft);
-        decoder.Process();
+        bank[j].Input(soft);
+      }
+      DecoderRow.Process(bank);  // Process() of every decoder of the row
+      for (unsigned j = 0; j < SearchWidth; ++j) {
+        Decoder& decoder = bank[j];
         decoder.Output(decoded[j]);
         noise[j].Process(decoder.NoiseEnergy, SyncWeight, 0.1);
         signal[j].Process(decoder.Signal, SyncWeight, 0.1);
