@@ -5,8 +5,14 @@
 #include <thread>
 
 #include "engine/Receiver.h"
+#include "tools/ModeArg.h"
 
 namespace quillon {
+namespace {
+// Blocks of the block code: one less than the sync integration of 4 blocks, which with rx_flush
+// covers the decision delay of the last block.
+constexpr int kQuietBlocksAfter = 3;
+}  // namespace
 
 FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode) {
   // The adapter's first receive-ring entries come from tx_init's flush of
@@ -26,8 +32,18 @@ void FrameDecoder::Hear(const int16_t* samples, int count) {
 }
 
 void FrameDecoder::Finish() {
+  // On air the receiver goes on listening after a transmission, and its last
+  // blocks are decided several blocks later. rx_flush alone leaves the last
+  // decisions of a short transmission in the slower modes unmade, so the
+  // recording is followed by a quiet channel first.
+  const double audio_s = static_cast<double>(samples_heard_) / kToolSampleRate;
+  const std::vector<int16_t> quiet(kAudioBlockSamples, 0);
+  for (long long left = kQuietBlocksAfter * ModeBlockSamples(station_.Mode()); left > 0; left -= kAudioBlockSamples) {
+    station_.Hear(quiet.data(), kAudioBlockSamples);
+    DrainReceiveRing(audio_s);
+  }
   station_.Flush();
-  DrainReceiveRing(static_cast<double>(samples_heard_) / kToolSampleRate);
+  DrainReceiveRing(audio_s);
 }
 
 void FrameDecoder::HearAll(const Audio& audio) {

@@ -16,8 +16,11 @@ namespace quillon {
 struct DecodedFrame {
   const OliviaMode* mode = nullptr;
   ReceivedFrame frame;
-  double start_s = 0.0;  // end of the audio block whose decision completed the start marker
-  double end_s = 0.0;    // the same for the check byte
+  // End of the audio block whose decision completed the start marker, and
+  // the same for the check byte; decisions made after the recording ended
+  // count as at its end.
+  double start_s = 0.0;
+  double end_s = 0.0;
   double snr = 0.0;      // receiver signal-to-noise ratio, mean over the frame's decisions
   double freq_offset_hz = 0.0;  // receiver frequency offset when the frame ended
 };
@@ -26,7 +29,8 @@ class FrameDecoder {
  public:
   explicit FrameDecoder(const OliviaMode& mode);
 
-  // Blocks of 512 samples at 8000 samples/s, then Finish once.
+  // Blocks of 512 samples at 8000 samples/s, then Finish once: a quiet
+  // channel for 3 blocks of the mode, then rx_flush.
   void Hear(const int16_t* samples, int count);
   void Finish();
   // The whole recording: Hear in blocks of 512, then Finish.

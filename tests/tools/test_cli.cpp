@@ -1,0 +1,250 @@
+// quillon-cli end to end: the built program run as a user runs it, through
+// files and pipes.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "modem/ModeTable.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A folder of its own per test, so the tests may run in parallel.
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::path(QUILLON_CLI_WORK) / (std::string(info->test_suite_name()) + "." + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+
+  fs::path Path(const std::string& name) const { return dir_ / name; }
+
+  // Runs a shell command line in the test's folder; "CLI" stands for the
+  // program.
+  RunResult Shell(const std::string& line) const {
+    std::string command = line;
+    for (std::size_t at = command.find("CLI"); at != std::string::npos; at = command.find("CLI", at))
+      command.replace(at, 3, std::string("'") + QUILLON_CLI + "'");
+    const std::string full = "cd '" + dir_.string() + "' && { " + command + " ; } >out.txt 2>err.txt";
+    RunResult run;
+    const int raw = std::system(full.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadFile(Path("out.txt"));
+    run.err = ReadFile(Path("err.txt"));
+    return run;
+  }
+
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::stringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+  }
+
+  fs::path dir_;
+};
+
+// "Тест 1, test!" in UTF-8 and its cp1251 bytes.
+const char kText[] = "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82 1, test!";
+const char kTextHex[] = "D2E5F1F220312C207465737421";
+
+std::string JsonField(const std::string& json, const std::string& name) {
+  const std::regex field("\"" + name + "\":(\"[^\"]*\"|[^,}]*)");
+  std::smatch match;
+  return std::regex_search(json, match, field) ? match[1].str() : "<missing>";
+}
+
+TEST_F(Cli, EveryModeEncodesAndDecodesTheTextExactly) {
+  for (const OliviaMode& mode : kOliviaModes) {
+    SCOPED_TRACE(mode.label);
+    const std::string wav = std::string(mode.label) + ".wav";
+    ASSERT_EQ(Shell("CLI encode -m " + std::string(mode.label) + " -t '" + kText + "' -o " + wav).status, 0);
+    const RunResult plain = Shell("CLI decode -m " + std::to_string(mode.number) + " " + wav);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::vector<std::string> lines = Lines(plain.out);
+    ASSERT_EQ(lines.size(), 1u) << plain.out;
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex("GOOD  CRC ([0-9A-F]+) = \\1  \\d\\d:\\d\\d\\.\\d\\d  (.*)")))
+        << lines[0];
+    EXPECT_EQ(lines[0].substr(lines[0].size() - std::string(kText).size()), kText);
+
+    const std::string tones_bandwidth = std::to_string(mode.Tones()) + "/" + std::to_string(mode.Bandwidth());
+    const RunResult json = Shell("CLI decode --json -m " + tones_bandwidth + " " + wav);
+    ASSERT_EQ(json.status, 0) << json.err;
+    ASSERT_EQ(Lines(json.out).size(), 1u) << json.out;
+    const std::string& line = json.out;
+    EXPECT_EQ(JsonField(line, "mode"), "\"" + std::string(mode.label) + "\"");
+    EXPECT_EQ(JsonField(line, "good"), "true");
+    EXPECT_EQ(JsonField(line, "expected"), JsonField(line, "received"));
+    EXPECT_EQ(JsonField(line, "text"), "\"" + std::string(kText) + "\"");
+    EXPECT_EQ(JsonField(line, "text_cp1251_hex"), "\"" + std::string(kTextHex) + "\"");
+    const double start = std::stod(JsonField(line, "start_s"));
+    const double end = std::stod(JsonField(line, "end_s"));
+    EXPECT_GT(start, 0.0);
+    EXPECT_LE(start, end);
+    EXPECT_NE(JsonField(line, "snr"), "<missing>");
+    EXPECT_NEAR(std::stod(JsonField(line, "freq_offset_hz")), 0.0, 1e-9);
+  }
+}
+
+TEST_F(Cli, ModerateFadingAtMinusFiveDecibelsDelivers8Of500MostOfTheTime) {
+  ASSERT_EQ(Shell("CLI encode -m 8/500 -t abc -o sent.wav").status, 0);
+  int good = 0;
+  for (int seed = 1; seed <= 10; ++seed) {
+    const std::string channel =
+        "CLI channel sent.wav -o heard.wav --snr -5 --fading moderate --lead 1 --tail 1 --seed " + std::to_string(seed);
+    ASSERT_EQ(Shell(channel).status, 0);
+    const RunResult decoded = Shell("CLI decode -m 8/500 heard.wav");
+    ASSERT_EQ(decoded.status, 0);
+    for (const std::string& line : Lines(decoded.out))
+      if (line.rfind("GOOD", 0) == 0 && line.substr(line.size() - 5) == "  abc") ++good;
+  }
+  EXPECT_GE(good, 8);
+}
+
+TEST_F(Cli, AllModesFindTheOneFrameAndOnlyIt) {
+  ASSERT_EQ(Shell("CLI encode -m 16/1000 -t 'CQ de Quillon' -o sent.wav --lead 0.5 --tail 0.5").status, 0);
+  const RunResult run = Shell("CLI decode -m all sent.wav");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1u) << run.out;
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex("OLIVIA_16_1000  GOOD  CRC .* = .*  CQ de Quillon"))) << lines[0];
+  const RunResult json = Shell("CLI decode --json -m all sent.wav");
+  ASSERT_EQ(Lines(json.out).size(), 1u) << json.out;
+  EXPECT_EQ(JsonField(json.out, "mode_number"), "105");
+}
+
+TEST_F(Cli, PipesCarryRawSamples) {
+  const RunResult run = Shell("CLI encode -m 8/1000 -t 'pipe line' -o - | CLI channel - -o - --snr 0 --offset 20 --seed 5 | "
+                        "CLI decode -m 8/1000 -");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::regex_match(run.out, std::regex("GOOD  CRC .*  pipe line\n"))) << run.out;
+  EXPECT_NE(run.err.find("channel: SNR"), std::string::npos) << run.err;
+  // The mode-93 line of the adapter must not get into the audio.
+  const RunResult slow = Shell("CLI encode -m 93 -t x -o - | CLI decode -m OLIVIA_64_250 -");
+  ASSERT_EQ(slow.status, 0);
+  EXPECT_TRUE(std::regex_match(slow.out, std::regex("GOOD  CRC .*  x\n"))) << slow.out;
+}
+
+TEST_F(Cli, ResampledAndStereoRecordingsDecode) {
+  ASSERT_EQ(Shell("CLI encode -m 4/500 -t 'rate test' --rate 44100 -o high.wav").status, 0);
+  SF_INFO info{};
+  SNDFILE* file = sf_open(Path("high.wav").c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(info.samplerate, 44100);
+  std::vector<short> mono(static_cast<std::size_t>(info.frames));
+  sf_readf_short(file, mono.data(), info.frames);
+  sf_close(file);
+  const RunResult run = Shell("CLI decode -m 4/500 high.wav");
+  EXPECT_TRUE(std::regex_match(run.out, std::regex("GOOD  CRC .*  rate test\n"))) << run.out << run.err;
+
+  // Stereo at 44100 Hz, the signal in the left channel only, made here.
+  SF_INFO stereo_info{};
+  stereo_info.samplerate = 44100;
+  stereo_info.channels = 2;
+  stereo_info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* stereo = sf_open(Path("stereo.wav").c_str(), SFM_WRITE, &stereo_info);
+  ASSERT_NE(stereo, nullptr);
+  std::vector<short> frames(mono.size() * 2, 0);
+  for (std::size_t n = 0; n < mono.size(); ++n) frames[2 * n] = mono[n];
+  sf_writef_short(stereo, frames.data(), static_cast<sf_count_t>(mono.size()));
+  sf_close(stereo);
+  const RunResult mixed = Shell("CLI decode -m 4/500 stereo.wav");
+  EXPECT_TRUE(std::regex_match(mixed.out, std::regex("GOOD  CRC .*  rate test\n"))) << mixed.out << mixed.err;
+}
+
+TEST_F(Cli, BadInputIsOneClearLineAndStatusTwo) {
+  {
+    std::ofstream text(Path("notes.wav"));
+    text << "this is a text file, not audio\n";
+  }
+  SF_INFO info{};
+  info.samplerate = 8000;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  sf_close(sf_open(Path("empty.wav").c_str(), SFM_WRITE, &info));
+  {
+    std::ofstream raw(Path("nothing.raw"));
+  }
+  struct Case {
+    const char* line;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"CLI decode -m 8/500 missing.wav", "cannot open 'missing.wav'"},
+      {"CLI decode -m 8/500 notes.wav", "not an audio file"},
+      {"CLI decode -m 8/500 empty.wav", "holds no audio"},
+      {"CLI decode -m 8/500 - < nothing.raw", "standard input holds no audio"},
+      {"CLI encode -m 8/500 -t '' -o x.wav", "the text is empty"},
+      {"CLI encode -m 7/300 -t abc -o x.wav", "unknown mode '7/300'"},
+      {"CLI decode -m OLIVIA_9_500 empty.wav", "unknown mode"},
+      {"CLI encode -m 8/500 -t 'caf\xC3\xA9 \xE6\x97\xA5' -o x.wav", "'\xC3\xA9' (U+00E9) has no cp1251 code"},
+      {"CLI encode -m 8/500 -t abc", "needs -o"},
+      {"CLI channel missing.wav -o x.wav", "cannot open"},
+      {"CLI decode -m 8/500 --bogus x.wav", "unknown option '--bogus'"},
+      {"CLI frobnicate", "unknown command"},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = Shell(c.line);
+    EXPECT_EQ(run.status, 2) << c.line;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << c.line << ": " << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.line << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.line;
+  }
+  EXPECT_FALSE(fs::exists(Path("x.wav")));
+}
+
+TEST_F(Cli, EverySubcommandHasHelp) {
+  for (const char* command : {"encode", "decode", "channel", "bench sensitivity", "bench speed", "demo"}) {
+    const RunResult run = Shell(std::string("CLI ") + command + " --help");
+    EXPECT_EQ(run.status, 0) << command;
+    EXPECT_EQ(run.out.rfind("usage: quillon-cli " + std::string(command), 0), 0u) << command << ": " << run.out;
+  }
+}
+
+TEST_F(Cli, DemoDeliversTheDefaultMessage) {
+  const RunResult run = Shell("CLI demo");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("lower pane: "), std::string::npos);
+  EXPECT_NE(run.out.find("status bar: CRC "), std::string::npos);
+  EXPECT_NE(run.out.find("Verdict: DELIVERED"), std::string::npos) << run.out;
+}
+
+TEST_F(Cli, SensitivityBenchReportsSharesAndThresholds) {
+  const RunResult run = Shell("CLI bench sensitivity -m 4/2000 --from -4 --to 4 --step 8 --trials 2 --length 8 --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(Lines(run.out).size(), 1u) << run.out;
+  EXPECT_EQ(JsonField(run.out, "mode"), "\"OLIVIA_4_2000\"");
+  EXPECT_NE(run.out.find("{\"snr\":4.00,\"good\":1.0000,\"false_good\":0.0000,\"cer\":0.0000}"), std::string::npos)
+      << run.out;
+  EXPECT_NE(JsonField(run.out, "snr_90"), "null");
+}
+
+}  // namespace
+}  // namespace quillon
