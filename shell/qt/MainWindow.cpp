@@ -101,7 +101,10 @@ void MainWindow::PlaceAtStoredPosition() {
   if (!position.IsDefault()) move(position.left, position.top);
   resize(kInitialWindowWidth, kInitialWindowHeight);
   const WindowRectangle stored = context_.move_v.StoredWindowRectangle();
-  if (stored.IsSet()) setGeometry(stored.left, stored.top, stored.right - stored.left, stored.bottom - stored.top);
+  if (stored.IsSet()) {
+    move(stored.left, stored.top);
+    resize(stored.right - stored.left, stored.bottom - stored.top);
+  }
 }
 
 void MainWindow::LayoutControls() {
@@ -113,18 +116,30 @@ void MainWindow::LayoutControls() {
   Place(*archive_button_, layout.archive_button);
 }
 
-// The rectangle kept is the window's geometry without the frame, right and
-// bottom exclusive, because that is what the window is restored to.
+// Qt places a window by the top left corner of its frame and sizes it
+// without the frame, so the rectangle kept is that corner and that size
+// (right and bottom exclusive): what the window is restored to.
 void MainWindow::StoreWindowRectangle() {
-  const QRect rect = geometry();
-  context_.move_v.SetWindowRectangle(rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height());
+  const QPoint corner = pos();
+  context_.move_v.SetWindowRectangle(corner.x(), corner.y(), corner.x() + width(), corner.y() + height());
+}
+
+void MainWindow::StoreWindowPlace() {
+  context_.move_v.SetWindowPosition(static_cast<int16_t>(pos().x()), static_cast<int16_t>(pos().y()));
+  StoreWindowRectangle();
 }
 
 void MainWindow::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  const QRect rect = geometry();
-  context_.move_v.SetWindowPosition(static_cast<int16_t>(rect.x()), static_cast<int16_t>(rect.y()));
-  StoreWindowRectangle();
+  StoreWindowPlace();
+}
+
+// The frame's corner can change without a move of the window itself (when
+// the window manager adds its frame), so the place is taken once more as
+// the window closes.
+void MainWindow::closeEvent(QCloseEvent* event) {
+  StoreWindowPlace();
+  QMainWindow::closeEvent(event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

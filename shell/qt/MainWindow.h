@@ -78,6 +78,7 @@ class MainWindow : public QMainWindow {
 
  protected:
   void moveEvent(QMoveEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -86,6 +87,7 @@ class MainWindow : public QMainWindow {
   void PlaceAtStoredPosition();
   void LayoutControls();
   void StoreWindowRectangle();
+  void StoreWindowPlace();
   void ClearSuccess();
   void RunPopupChoice(int id);
   void ChooseMode(int id);

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+#include <QtTest>
 
 #include <functional>
 #include <memory>
@@ -63,6 +64,18 @@ inline QPixmap GrabWithPopups(QWidget& window, const std::vector<QWidget*>& popu
   painter.drawPixmap(-area.topLeft(), window.grab());
   for (QWidget* popup : popups) painter.drawPixmap(popup->geometry().topLeft() - origin - area.topLeft(), popup->grab());
   return shot;
+}
+
+// Types a text as the keyboard would, one key per character (QTest's
+// keyClicks does not take characters beyond Latin-1).
+inline void TypeText(QWidget& widget, const QString& text) {
+  for (const QChar character : text) {
+    if (character == QLatin1Char('\n')) {
+      QTest::keyClick(&widget, Qt::Key_Return);
+    } else {
+      QTest::sendKeyEvent(QTest::Click, &widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    }
+  }
 }
 
 inline QString ScreenshotPath(const char* name) { return QStringLiteral(QUILLON_SCREENSHOT_DIR "/") + name; }

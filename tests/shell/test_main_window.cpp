@@ -85,18 +85,23 @@ class MainWindowTest : public QObject {
   void WindowPlaceIsStoredAndRestored() {
     ShellFixture f;
     f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
     f.window->move(120, 80);
-    QTRY_COMPARE(f.move_v.StoredWindowPosition().left, f.window->geometry().x());
-    QCOMPARE(f.move_v.StoredWindowPosition().top, f.window->geometry().y());
+    QTRY_COMPARE(f.move_v.StoredWindowPosition().left, 120);
+    QCOMPARE(f.move_v.StoredWindowPosition().top, 80);
     f.window->resize(500, 300);
-    const QRect placed = f.window->geometry();
-    QTRY_COMPARE(f.move_v.StoredWindowRectangle().right, placed.x() + 500);
-    QCOMPARE(f.move_v.StoredWindowRectangle().bottom, placed.y() + 300);
+    QTRY_COMPARE(f.move_v.StoredWindowRectangle().right, 620);
+    QCOMPARE(f.move_v.StoredWindowRectangle().left, 120);
+    QCOMPARE(f.move_v.StoredWindowRectangle().top, 80);
+    QCOMPARE(f.move_v.StoredWindowRectangle().bottom, 380);
+    const QRect placed(f.window->pos(), f.window->size());
 
-    // A new window over the same record takes that rectangle.
+    // A new window over the same record takes that place and size.
     f.window.reset();
-    auto again = std::make_unique<MainWindow>(ShellContext{f.move_v, *f.station, f.devices, f.home.Path()});
-    QCOMPARE(again->geometry(), placed);
+    MainWindow again(ShellContext{f.move_v, *f.station, f.devices, f.home.Path()});
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QCOMPARE(QRect(again.pos(), again.size()), placed);
   }
 
   void MenuBarLabelsAndIds() {

@@ -1,0 +1,172 @@
+// The whole program: start-up and shut-down with the settings file, and a
+// message typed, sent and heard again over the loopback device, with the
+// driver thread, the audio threads and the link controller all running.
+
+#include <QMenuBar>
+#include <QtTest>
+
+#include <cstdio>
+#include <memory>
+
+#include "link/Archive.h"
+#include "link/Cp1251.h"
+#include "link/Frame.h"
+#include "modem/AudioDevices.h"
+#include "shell/qt/Program.h"
+#include "tests/shell/ShellFixture.h"
+
+using namespace quillon;
+
+namespace {
+
+const ArchiveTime kFixedTime{2026, 12, 8, 6, 30, 15, 250};
+
+// One program over its own station, devices and home directory.
+struct ProgramFixture {
+  explicit ProgramFixture(double loopback_speed = 1.0) : devices(nullptr, loopback_speed) {}
+
+  void Start() {
+    program = std::make_unique<Program>(ProgramContext{
+        *station, devices, home.Path(), [] { return kFixedTime; },
+        [this](const std::string& path) { opened.push_back(path); }});
+    program->Start();
+    QVERIFY(QTest::qWaitForWindowExposed(&program->Window()));
+  }
+
+  // "&Выход", then the end of the program.
+  void Exit() {
+    MainWindow& window = program->Window();
+    window.Menus().Item(108)->trigger();
+    QTRY_VERIFY(!window.isVisible());
+    exit_place = QRect(window.pos(), window.size());
+    program->Finish();
+  }
+
+  TempHome home;
+  std::unique_ptr<LinkState> link = std::make_unique<LinkState>();
+  std::unique_ptr<StationState> station = std::make_unique<StationState>(*link, 2000);
+  AudioDevices devices;
+  std::vector<std::string> opened;
+  QList<int> icons;  // every icon the window has shown
+  std::unique_ptr<Program> program;
+  QRect exit_place;  // frame corner and size without the frame
+};
+
+QString Status(const char* format, int expected, int received) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, expected, received);
+  return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+class ProgramTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void FreshStartWritesTheSettingsAtExit() {
+    ProgramFixture f;
+    QVERIFY(!f.home.Exists("init.ini"));
+    f.Start();
+    MainWindow& window = f.program->Window();
+    QCOMPARE(window.size(), QSize(400, 200));
+    QVERIFY(window.Menus().Item(309)->isChecked());
+    QCOMPARE(f.station->mode_number.load(), 101);
+    QCOMPARE(f.station->InDECSW.load(), -1);
+    QCOMPARE(f.station->OutDECSW.load(), -1);
+    QTRY_VERIFY(f.station->modem.load() != nullptr);  // the driver thread has built the modem
+    f.Exit();
+
+    QCOMPARE(f.station->modem.load(), nullptr);
+    const std::vector<unsigned char> bytes = f.home.Read("init.ini");
+    QCOMPARE(bytes.size(), std::size_t{36});
+    const QRect at = f.exit_place;
+    QCOMPARE(SettingsInts(bytes), (std::vector<int>{501, 401, static_cast<int16_t>(at.x()), static_cast<int16_t>(at.y()),
+                                                    at.x(), at.y(), at.x() + at.width(), at.y() + at.height(), 101}));
+  }
+
+  void ShortSettingsFileAndAStoredMode() {
+    ProgramFixture f;
+    // Output and input on the loopback device, a place, and no more.
+    f.home.Write("init.ini", SettingsBytes({502, 402, 40, 50}));
+    f.Start();
+    QCOMPARE(f.station->InDECSW.load(), 0);
+    QCOMPARE(f.station->OutDECSW.load(), 0);
+    QCOMPARE(f.program->Settings().ModeNumber(), 101);
+    f.program->Window().Menus().Item(313)->trigger();  // "OLIVIA_16_1000"
+    QTRY_COMPARE(f.station->mode_number.load(), 105);
+    QTRY_COMPARE_WITH_TIMEOUT(f.program->Window().StatusLabel().text(), QStringLiteral("RESTART"), 20000);
+    f.Exit();
+    const std::vector<int> ints = SettingsInts(f.home.Read("init.ini"));
+    QCOMPARE(ints.size(), std::size_t{9});
+    QCOMPARE(ints[0], 502);
+    QCOMPARE(ints[1], 402);
+    QCOMPARE(ints[8], 105);
+  }
+
+  void EndingWhileTheLinkWaitsForTheWindow() {
+    ProgramFixture f;
+    f.home.Write("init.ini", SettingsBytes({502, 402, 0, 0, 0, 0, 0, 0, 98}));
+    f.Start();
+    f.program->Window().UpperPane().setPlainText(QStringLiteral("abc"));
+    QTest::mouseClick(&f.program->Window().TransmitButton(), Qt::LeftButton);
+    // The link controller now asks the window for the text while this
+    // thread no longer processes events on its own.
+    QTest::qWait(250);
+    f.program->Finish();
+    QCOMPARE(f.station->modem.load(), nullptr);
+    QVERIFY(f.home.Exists("init.ini"));
+  }
+
+  void MessageTravelsThroughTheWholeProgram() {
+    ProgramFixture f;
+    // OLIVIA_4_2000, the fastest mode, on the loopback device both ways.
+    f.home.Write("init.ini", SettingsBytes({502, 402, INT32_MIN, INT32_MIN, 0, 0, 0, 0, 98}));
+    f.Start();
+    MainWindow& window = f.program->Window();
+    QVERIFY(window.Menus().Item(306)->isChecked());
+    QList<int>& icons = f.icons;
+    QObject::connect(&window, &MainWindow::iconChanged, [&icons](int icon) { icons << icon; });
+
+    const QString text = QStringLiteral("QSL Привет, Ёлка!\n73 de UA3");
+    window.UpperPane().setFocus();
+    TypeText(window.UpperPane(), text);
+    QCOMPARE(window.UpperPane().toPlainText(), text);
+    window.grab().save(ScreenshotPath("window_typed.png"));
+    QTest::mouseClick(&window.TransmitButton(), Qt::LeftButton);
+
+    const std::string cp1251 = Utf8ToCp1251(text.toStdString());
+    std::string sent;  // as the pane hands it to the link: CR LF
+    for (char character : cp1251) sent += character == '\n' ? std::string("\r\n") : std::string(1, character);
+    const int check = TextCheckCharacter(sent);
+    const QString good = Status("CRC %X = %X", check, check);
+
+    QTRY_VERIFY_WITH_TIMEOUT(window.StatusLabel().text() == good, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.link->PRD_R.load() == 0, 20000);
+    QCOMPARE(window.LowerPane().toPlainText(), text);
+    QCOMPARE(f.link->USPESHNO.load(), 1);
+    QCOMPARE(window.CurrentIcon(), kIconGood);
+    QVERIFY(window.ArchiveButton().hasFocus());
+    // Red while sending (the station hears itself meanwhile), green at the end.
+    QVERIFY(!icons.isEmpty());
+    QCOMPARE(icons.first(), int{kIconSending});
+    QCOMPARE(icons.last(), int{kIconGood});
+    window.grab().save(ScreenshotPath("window_received.png"));
+    window.windowIcon().pixmap(32, 32).save(ScreenshotPath("icon_received.png"));
+
+    const std::vector<unsigned char> log = f.home.Read("log.txt");
+    const std::string record = Cp1251ToUtf8(FormatArchiveRecord(check, check, true, kFixedTime, cp1251));
+    QCOMPARE(std::string(log.begin(), log.end()), record);
+
+    // "Архив" clears the good result and hands log.txt to the editor.
+    QTest::mouseClick(&window.ArchiveButton(), Qt::LeftButton);
+    QCOMPARE(f.link->USPESHNO.load(), 0);
+    QCOMPARE(window.CurrentIcon(), kIconIdle);
+    QCOMPARE(f.opened, std::vector<std::string>{f.home.File("log.txt")});
+    f.Exit();
+    QCOMPARE(SettingsInts(f.home.Read("init.ini"))[8], 98);
+  }
+};
+
+QTEST_MAIN(ProgramTest)
+#include "test_program.moc"
