@@ -2,12 +2,13 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
+#include <string>
 
 #include "link/LinkState.h"
 #include "modem/StationState.h"
 #include "shell/Layout.h"
 #include "shell/MenuTable.h"
+#include "shell/Settings.h"
 #include "shell/Texts.h"
 #include "shell/win32/Menus.h"
 #include "shell/win32/ShellWindows.h"
@@ -66,10 +67,11 @@ void ClearSuccess() {
   }
 }
 
+// Hands the archive to the platform's text editor; whether it started is not
+// looked at (a missing log.txt is the editor's to report).
 void OpenArchive() {
-  char command[1200];
-  std::snprintf(command, sizeof(command), "notepad.exe \"%s\\%s\"", HomeDirect, "log.txt");
-  WinExec(command, SW_SHOWNORMAL);
+  const std::string command = "notepad.exe \"" + HomeFilePath(HomeDirect, "log.txt") + "\"";
+  WinExec(command.c_str(), SW_SHOWNORMAL);
 }
 
 // Returns true for a handled command id.
