@@ -54,7 +54,7 @@ class MFSK_Receiver {
   unsigned SliceCount = 0;   // time slices per block
   Decoder ReferenceDecoder;
   Array<Decoder> Decoders;  // decoder i * SearchWidth + j: slice phase i, offset index j
-  SoftDecoderBank DecoderRow;  // decodes one phase's SearchWidth decoders together
+  SoftDecoderBank DecoderRows[2];  // per slice phase: its SearchWidth decoders decoded together
   unsigned SliceIndex = 0;
   CircularBuffer<Integrator> NoiseTable;   // row = slice, column = offset index
   CircularBuffer<Integrator> SignalTable;
@@ -91,7 +91,8 @@ class MFSK_Receiver {
   }
   void Free() {
     Init();
-    DecoderRow.Free();
+    DecoderRows[0].Free();
+    DecoderRows[1].Free();
     Converter.Free();
     InputSamples.Free();
     InputProcessor.Free();
@@ -146,7 +147,8 @@ class MFSK_Receiver {
       Decoders[i].Init();
       if (Decoders[i].Preset(ReferenceDecoder) < 0) return Fail();
     }
-    if (DecoderRow.Preset(SearchWidth, SymbolsPerBlock) < 0) return Fail();
+    for (SoftDecoderBank& row : DecoderRows)
+      if (row.Preset(SearchWidth, Decoders[0]) < 0) return Fail();
     if (ReallocArray(DecodedBlocks, SliceCount) < 0) return Fail();
     for (unsigned s = 0; s < SliceCount; ++s) {
       DecodedBlocks[s].Width = SearchWidth;
@@ -180,6 +182,8 @@ class MFSK_Receiver {
     if (!InputProcessor.InputTap) InputProcessor.Preset();
     InputProcessor.Reset();
     for (unsigned i = 0; i < 2 * SearchWidth; ++i) Decoders[i].Reset();
+    DecoderRows[0].Reset();
+    DecoderRows[1].Reset();
     for (unsigned s = 0; s < SliceCount; ++s) DecodedBlocks[s].Clear();
     SignalTable.Clear();
     NoiseTable.Clear();
@@ -250,11 +254,14 @@ class MFSK_Receiver {
       Type local_best = 0;
       unsigned local_best_index = 0;
       Type soft[8];
+      SoftDecoderBank& row = DecoderRows[phase];
       for (unsigned j = 0; j < SearchWidth; ++j) {
         Demodulator.SoftDecode(soft, phase, static_cast<int>(j) - centre);
         bank[j].Input(soft);
+        row.Input(j, soft);
       }
-      DecoderRow.Process(bank);  // Process() of every decoder of the row
+      row.Advance();
+      row.Process(bank);  // Process() of every decoder of the row
       for (unsigned j = 0; j < SearchWidth; ++j) {
         Decoder& decoder = bank[j];
         decoder.Output(decoded[j]);

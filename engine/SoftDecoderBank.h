@@ -1,13 +1,17 @@
 #pragma once
 // Runs MFSK_SoftDecoder::Process for a whole row of the receiver's decoder
 // bank at once. The decoders of one slice phase take their symbols at the
-// same moments, so they share InputPtr and with it every index and every
-// scrambling sign of the decode; only the soft values differ. Laying the
-// decoders side by side in SIMD lanes turns each Walsh-Hadamard butterfly,
-// each energy sum and each peak search into one vector operation across the
-// decoders, with exactly the arithmetic (and the order of the sums) that
-// each decoder would do on its own. Results land in the decoders' own
-// DecodedBlock, Signal and NoiseEnergy.
+// same moments, so every index and every scrambling sign of their decodes
+// is the same; only the soft values differ. The bank keeps those soft
+// values side by side (one SIMD lane per decoder), so each Walsh-Hadamard
+// butterfly, each energy sum and each peak search becomes one vector
+// operation across the decoders, with exactly the arithmetic, and the order
+// of the sums, of each decoder on its own. Results land in the decoders'
+// own DecodedBlock, Signal and NoiseEnergy.
+//
+// The widest vectors the processor offers are chosen at run time (8 or 4
+// doubles where available, else the 2 of baseline x86-64); every width
+// gives bit-identical results.
 
 #include <cmath>
 #include <cstdint>
@@ -21,190 +25,218 @@ namespace quillon {
 class SoftDecoderBank {
  public:
   using Decoder = MFSK_SoftDecoder<double, double>;
-  // Two doubles: one SSE2 register, the baseline of x86-64.
-  typedef double Vec __attribute__((vector_size(16)));
-  typedef int64_t Mask __attribute__((vector_size(16)));
-  static constexpr unsigned kLanes = 2;
+  static constexpr unsigned kBlock = 8;  // doubles per stored block: the widest vector
+  struct alignas(64) Block {
+    double Lane[kBlock];
+  };
 
-  unsigned Count = 0;    // decoders in the row
-  unsigned Vectors = 0;  // Vec per Walsh row: Count rounded up to kLanes
+  unsigned Count = 0;  // decoders in the row
+  unsigned BitsPerSymbol = 0;
   unsigned SymbolsPerBlock = 0;
-  Array<Vec> Walsh;  // SymbolsPerBlock rows of Vectors
+  bool ReducedCharset = false;
+  uint64_t ScramblingCode = 0;
+  unsigned RowBlocks = 0;  // blocks per row of lanes
+  Array<Block> Soft;       // SymbolsPerBlock slots x BitsPerSymbol rows: the soft values, by lane
+  unsigned SoftSlot = 0;   // slot of the next symbol = the oldest once it is complete
+  Array<Block> Walsh;      // SymbolsPerBlock rows: one character's transform, by lane
+  Array<Block> Peak, Energy, Position;  // per lane: the outcome of the search
+
+  SoftDecoderBank() = default;
+  SoftDecoderBank(const SoftDecoderBank&) = delete;
+  SoftDecoderBank& operator=(const SoftDecoderBank&) = delete;
 
   void Free() {
+    Soft.reset();
     Walsh.reset();
     Peak.reset();
-    PeakSize.reset();
     Energy.reset();
     Position.reset();
-    Count = Vectors = 0;
+    Count = 0;
   }
 
-  int Preset(unsigned count, unsigned symbols_per_block) {
+  // The row's decoders must be preset like `reference`.
+  int Preset(unsigned count, const Decoder& reference) {
     Count = count;
-    Vectors = (count + kLanes - 1) / kLanes;
-    SymbolsPerBlock = symbols_per_block;
-    if (ReallocArray(Walsh, static_cast<size_t>(Vectors) * SymbolsPerBlock) < 0 || ReallocArray(Peak, Vectors) < 0 ||
-        ReallocArray(PeakSize, Vectors) < 0 || ReallocArray(Energy, Vectors) < 0 ||
-        ReallocArray(Position, Vectors) < 0) {
+    BitsPerSymbol = reference.BitsPerSymbol;
+    SymbolsPerBlock = reference.SymbolsPerBlock;
+    ReducedCharset = reference.ReducedCharset;
+    ScramblingCode = reference.ScramblingCode;
+    RowBlocks = (count + kBlock - 1) / kBlock;
+    const size_t row = RowBlocks;
+    if (ReallocArray(Soft, row * SymbolsPerBlock * BitsPerSymbol) < 0 ||
+        ReallocArray(Walsh, row * SymbolsPerBlock) < 0 || ReallocArray(Peak, row) < 0 ||
+        ReallocArray(Energy, row) < 0 || ReallocArray(Position, row) < 0) {
       Free();
       return -1;
     }
+    Kernel = ChooseKernel();
+    Reset();
     return 0;
   }
 
-  // Decodes decoders[0 .. Count - 1], which must share BitsPerSymbol, the
-  // code variant and InputPtr; a row that does not is decoded one by one.
+  // All soft values zero, as after the decoders' own Reset.
+  void Reset() {
+    ClearArray(Soft, static_cast<size_t>(RowBlocks) * SymbolsPerBlock * BitsPerSymbol);
+    ClearArray(Walsh, static_cast<size_t>(RowBlocks) * SymbolsPerBlock);
+    SoftSlot = 0;
+  }
+
+  // The soft values of decoder `lane` for the current symbol; after every
+  // lane has its values, Advance.
+  void Input(unsigned lane, const double* soft) {
+    Block* slot = Soft.get() + static_cast<size_t>(SoftSlot) * BitsPerSymbol * RowBlocks;
+    for (unsigned b = 0; b < BitsPerSymbol; ++b) slot[b * RowBlocks + lane / kBlock].Lane[lane % kBlock] = soft[b];
+  }
+  void Advance() {
+    if (++SoftSlot >= SymbolsPerBlock) SoftSlot = 0;
+  }
+
+  // What decoders[d].Process() gives for the soft values fed to lane d.
   void Process(Decoder* decoders) {
-    if (!Uniform(decoders)) {
-      for (unsigned d = 0; d < Count; ++d) decoders[d].Process();
-      return;
-    }
     for (unsigned d = 0; d < Count; ++d) {
       decoders[d].Signal = 0;
       decoders[d].NoiseEnergy = 0;
     }
-    const unsigned bits = decoders[0].BitsPerSymbol;
-    for (unsigned f = 0; f < bits; ++f) {
-      Gather(decoders, f);
-      Transform();
-      Pick(decoders, f);
+    for (unsigned f = 0; f < BitsPerSymbol; ++f) {
+      Kernel(*this, f);
+      Finish(decoders, f);
     }
     for (unsigned d = 0; d < Count; ++d) {
-      decoders[d].Signal /= bits;
-      decoders[d].NoiseEnergy /= bits;
+      decoders[d].Signal /= BitsPerSymbol;
+      decoders[d].NoiseEnergy /= BitsPerSymbol;
     }
   }
 
- private:
-  bool Uniform(const Decoder* decoders) const {
-    const Decoder& first = decoders[0];
-    if (first.SymbolsPerBlock != SymbolsPerBlock) return false;
-    for (unsigned d = 1; d < Count; ++d) {
-      const Decoder& other = decoders[d];
-      if (other.InputPtr != first.InputPtr || other.BitsPerSymbol != first.BitsPerSymbol ||
-          other.ReducedCharset != first.ReducedCharset || other.ScramblingCode != first.ScramblingCode ||
-          other.SymbolsPerBlock != SymbolsPerBlock)
-        return false;
-    }
+  // Vector width (doubles) of the kernel in use.
+  unsigned Width() const {
+    return Kernel == &Decode8 ? 8 : Kernel == &Decode4 ? 4 : 2;
+  }
+  // For tests: runs the kernel of the given width if the processor has it.
+  bool UseWidth(unsigned width) {
+    if (width == 8 && __builtin_cpu_supports("avx512f")) Kernel = &Decode8;
+    else if (width == 4 && __builtin_cpu_supports("avx2")) Kernel = &Decode4;
+    else if (width == 2) Kernel = &Decode2;
+    else return false;
     return true;
   }
 
-  // Character f's soft values, oldest symbol first, descrambled: its bit
-  // rotates through the symbol's bit positions from symbol to symbol.
-  void Gather(const Decoder* decoders, unsigned f) {
-    const Decoder& first = decoders[0];
-    const unsigned bits = first.BitsPerSymbol;
-    const unsigned wrap = SymbolsPerBlock - 1;
-    unsigned code_bit = (f * SelectCodeVariant(first.ReducedCharset).ScramblingShift) & wrap;
-    unsigned bit = f;
-    unsigned p = first.InputPtr;
-    for (unsigned t = 0; t < SymbolsPerBlock; ++t) {
-      const bool negate = (first.ScramblingCode >> code_bit) & 1;
-      double* row = reinterpret_cast<double*>(Walsh.get() + t * Vectors);
-      for (unsigned d = 0; d < Count; ++d) {
-        const double v = decoders[d].InputBuffer[p + bit];
-        row[d] = negate ? -v : v;
-      }
-      for (unsigned d = Count; d < Vectors * kLanes; ++d) row[d] = 0;
-      if (++bit >= bits) bit -= bits;
-      p += bits;
-      if (p >= first.InputBufferLen) p -= first.InputBufferLen;
-      code_bit = (code_bit + 1) & wrap;
-    }
+ private:
+  using KernelFunction = void (*)(SoftDecoderBank&, unsigned);
+  KernelFunction Kernel = &Decode2;
+
+  static KernelFunction ChooseKernel() {
+    if (__builtin_cpu_supports("avx512f")) return &Decode8;
+    if (__builtin_cpu_supports("avx2")) return &Decode4;
+    return &Decode2;
   }
 
-  // The decoder's FHT, steps growing from 1, on every lane at once. Three
-  // steps at a time run in registers on groups of eight rows (steps 1, 2, 4
-  // mix rows within aligned groups of eight, steps 8, 16, 32 within rows
-  // eight apart); every butterfly is the same b + a, b - a as the decoder's.
-  void Transform() {
+  // The scalar tail of the decoder's DecodeCharacter, in the baseline
+  // instruction set: kept out of the wide kernels so that no multiply-add
+  // is fused there either.
+  __attribute__((noinline)) void Finish(Decoder* decoders, unsigned f) const {
     const unsigned n = SymbolsPerBlock;
-    unsigned step = 1;
-    while (step * 8 <= n) {
-      for (unsigned base = 0; base < n; base += 8 * step)
-        for (unsigned i = base; i < base + step; ++i) Radix8(i, step);
-      step *= 8;
-    }
-    for (; step < n; step *= 2)
-      for (unsigned group = 0; group < n; group += 2 * step)
-        for (unsigned i = group; i < group + step; ++i) Butterflies(i, i + step);
-  }
-
-  void Butterflies(unsigned row_a, unsigned row_b) {
-    Vec* x = Walsh.get() + row_a * Vectors;
-    Vec* y = Walsh.get() + row_b * Vectors;
-    for (unsigned v = 0; v < Vectors; ++v) {
-      const Vec a = x[v];
-      const Vec b = y[v];
-      x[v] = b + a;
-      y[v] = b - a;
-    }
-  }
-
-  // Steps s, 2s and 4s on rows first, first + s, .., first + 7s.
-  void Radix8(unsigned first, unsigned s) {
-    Vec* w = Walsh.get();
-    const unsigned stride = s * Vectors;
-    for (unsigned v = 0; v < Vectors; ++v) {
-      Vec* p = w + first * Vectors + v;
-      Vec r[8];
-      for (unsigned k = 0; k < 8; ++k) r[k] = p[k * stride];
-      for (unsigned half = 1; half < 8; half *= 2) {
-        for (unsigned k = 0; k < 8; ++k) {
-          if (k & half) continue;
-          const Vec a = r[k];
-          const Vec b = r[k + half];
-          r[k] = b + a;
-          r[k + half] = b - a;
-        }
-      }
-      for (unsigned k = 0; k < 8; ++k) p[k * stride] = r[k];
-    }
-  }
-
-  // The strongest output (ties keep the lower index), the energy summed in
-  // index order, and the decoder's character and figures from them. The
-  // lanes' sums run side by side, each in its own index order.
-  void Pick(Decoder* decoders, unsigned f) {
-    const unsigned n = SymbolsPerBlock;
-    const Vec zero = {0, 0};
-    const Mask none = {0, 0};
-    Vec* peak = Peak.get();
-    Vec* peak_size = PeakSize.get();
-    Vec* energy = Energy.get();
-    Mask* position = Position.get();
-    for (unsigned v = 0; v < Vectors; ++v) {
-      peak[v] = peak_size[v] = energy[v] = zero;
-      position[v] = none;
-    }
-    for (unsigned t = 0; t < n; ++t) {
-      const Vec* row = Walsh.get() + t * Vectors;
-      const Mask index = {t, t};
-      for (unsigned v = 0; v < Vectors; ++v) {
-        const Vec x = row[v];
-        energy[v] += x * x;
-        const Vec size = x < 0 ? -x : x;
-        const Mask larger = size > peak_size[v];
-        peak[v] = larger ? x : peak[v];
-        peak_size[v] = larger ? size : peak_size[v];
-        position[v] = larger ? index : position[v];
-      }
-    }
     for (unsigned d = 0; d < Count; ++d) {
-      const unsigned v = d / kLanes, lane = d % kLanes;
+      const double peak = Peak[d / kBlock].Lane[d % kBlock];
+      const double energy = Energy[d / kBlock].Lane[d % kBlock];
+      unsigned code = static_cast<unsigned>(Position[d / kBlock].Lane[d % kBlock]);
+      if (peak < 0) code += n;  // negated row: upper half of the codes
       Decoder& decoder = decoders[d];
-      const double top = peak[v][lane];
-      unsigned code = static_cast<unsigned>(position[v][lane]);
-      if (top < 0) code += n;  // negated row: upper half of the codes
-      decoder.DecodedBlock[f] = decoder.ReducedCharset ? ReducedCharsetCharacter(code) : static_cast<uint8_t>(code);
-      decoder.NoiseEnergy += static_cast<float>(energy[v][lane] - top * top) / (n - 1);
-      decoder.Signal += std::abs(static_cast<float>(top));
+      decoder.DecodedBlock[f] = ReducedCharset ? ReducedCharsetCharacter(code) : static_cast<uint8_t>(code);
+      decoder.NoiseEnergy += static_cast<float>(energy - peak * peak) / (n - 1);
+      decoder.Signal += std::abs(static_cast<float>(peak));
     }
   }
 
-  Array<Vec> Peak, PeakSize, Energy;  // per lane group: the running search of Pick
-  Array<Mask> Position;
+  // One character of every lane: gather and descramble, transform, search.
+  // L doubles per vector.
+  template <unsigned L>
+  __attribute__((always_inline)) static inline void DecodeCharacter(SoftDecoderBank& bank, unsigned f) {
+    typedef double Vec __attribute__((vector_size(8 * L)));
+    typedef int64_t Mask __attribute__((vector_size(8 * L)));
+    constexpr unsigned kPerBlock = kBlock / L;
+    const unsigned n = bank.SymbolsPerBlock;
+    const unsigned bits = bank.BitsPerSymbol;
+    const unsigned vectors = bank.RowBlocks * kPerBlock;  // Vec per row
+    Vec* walsh = reinterpret_cast<Vec*>(bank.Walsh.get());
+    const Vec* soft = reinterpret_cast<const Vec*>(bank.Soft.get());
+
+    // Character f takes bit (f + t) mod bits of the t-th oldest symbol,
+    // negated where the scrambling sequence (rotated by f x shift) has a 1.
+    // The first three butterfly steps run on the way in, eight rows at a
+    // time: steps 1, 2 and 4 mix rows only within aligned groups of eight.
+    const unsigned wrap = n - 1;
+    const unsigned shift = SelectCodeVariant(bank.ReducedCharset).ScramblingShift;
+    const unsigned start_bit = (f * shift) & wrap;
+    for (unsigned base = 0; base < n; base += 8) {
+      const Vec* source[8];
+      double sign[8];
+      for (unsigned k = 0; k < 8; ++k) {
+        const unsigned t = base + k;
+        unsigned slot = bank.SoftSlot + t;
+        if (slot >= n) slot -= n;
+        const unsigned bit = (f + t) % bits;
+        source[k] = soft + (static_cast<size_t>(slot) * bits + bit) * vectors;
+        sign[k] = ((bank.ScramblingCode >> ((start_bit + t) & wrap)) & 1) ? -1.0 : 1.0;
+      }
+      for (unsigned v = 0; v < vectors; ++v) {
+        Vec r[8];
+        for (unsigned k = 0; k < 8; ++k) r[k] = source[k][v] * sign[k];  // exact: times +1 or -1
+        for (unsigned half = 1; half < 8; half *= 2)
+          for (unsigned k = 0; k < 8; ++k)
+            if (!(k & half)) {
+              const Vec a = r[k], b = r[k + half];
+              r[k] = b + a;
+              r[k + half] = b - a;
+            }
+        for (unsigned k = 0; k < 8; ++k) walsh[(base + k) * vectors + v] = r[k];
+      }
+    }
+    // Steps 8, 16, 32 mix rows eight apart; with 32 symbols only 8 and 16.
+    for (unsigned step = 8; step < n; step *= 2) {
+      for (unsigned group = 0; group < n; group += 2 * step)
+        for (unsigned i = group; i < group + step; ++i) {
+          Vec* x = walsh + i * vectors;
+          Vec* y = walsh + (i + step) * vectors;
+          for (unsigned v = 0; v < vectors; ++v) {
+            const Vec a = x[v], b = y[v];
+            x[v] = b + a;
+            y[v] = b - a;
+          }
+        }
+    }
+
+    // Strongest output, ties to the lower index, and the energy summed in
+    // index order; the lanes' sums run side by side, each in its own order.
+    Vec* peak_out = reinterpret_cast<Vec*>(bank.Peak.get());
+    Vec* energy_out = reinterpret_cast<Vec*>(bank.Energy.get());
+    Vec* position_out = reinterpret_cast<Vec*>(bank.Position.get());
+    for (unsigned v = 0; v < vectors; ++v) {
+      Vec peak = {}, size = {}, energy = {}, position = {};
+      for (unsigned t = 0; t < n; ++t) {
+        const Vec x = walsh[t * vectors + v];
+        Vec square = x * x;
+        asm("" : "+x"(square));  // keeps the product rounded on its own, as in the decoder: no fused multiply-add
+        energy += square;
+        const Vec magnitude = x < 0 ? -x : x;
+        const Mask larger = magnitude > size;
+        peak = larger ? x : peak;
+        size = larger ? magnitude : size;
+        const Vec index = Vec{} + static_cast<double>(t);
+        position = larger ? index : position;
+      }
+      peak_out[v] = peak;
+      energy_out[v] = energy;
+      position_out[v] = position;
+    }
+  }
+
+  static void Decode2(SoftDecoderBank& bank, unsigned f) { DecodeCharacter<2>(bank, f); }
+  __attribute__((target("avx2"))) static void Decode4(SoftDecoderBank& bank, unsigned f) {
+    DecodeCharacter<4>(bank, f);
+  }
+  __attribute__((target("avx512f"))) static void Decode8(SoftDecoderBank& bank, unsigned f) {
+    DecodeCharacter<8>(bank, f);
+  }
 };
 
 }  // namespace quillon
