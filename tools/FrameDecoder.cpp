@@ -9,9 +9,9 @@
 
 namespace quillon {
 namespace {
-// Blocks of the block code: one less than the sync integration of 4 blocks, which with rx_flush
+// Blocks of the block code: the sync integration of 4 blocks, which with rx_flush
 // covers the decision delay of the last block.
-constexpr int kQuietBlocksAfter = 3;
+constexpr int kQuietBlocksAfter = 4;
 }  // namespace
 
 FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode) {

@@ -30,7 +30,7 @@ class FrameDecoder {
   explicit FrameDecoder(const OliviaMode& mode);
 
   // Blocks of 512 samples at 8000 samples/s, then Finish once: a quiet
-  // channel for 3 blocks of the mode, then rx_flush.
+  // channel for 4 blocks of the mode, then rx_flush.
   void Hear(const int16_t* samples, int count);
   void Finish();
   // The whole recording: Hear in blocks of 512, then Finish.

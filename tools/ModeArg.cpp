@@ -54,13 +54,13 @@ std::vector<const OliviaMode*> ParseModes(const std::string& word) {
   return modes;
 }
 
-int ModeSymbolSamples(const OliviaMode& mode) {
+int ModeSymbolLen(const OliviaMode& mode) {
   const int bits_per_symbol = mode.tones_code + 1;
   return 1 << (bits_per_symbol - mode.width_code + 7);
 }
 
-double ModeBinHz(const OliviaMode& mode) { return static_cast<double>(kAudioSampleRate) / ModeSymbolSamples(mode); }
+double ModeBinHz(const OliviaMode& mode) { return static_cast<double>(kAudioSampleRate) / ModeSymbolLen(mode); }
 
-int ModeBlockSamples(const OliviaMode& mode) { return kSymbolsPerBlock * ModeSymbolSamples(mode); }
+int ModeBlockSamples(const OliviaMode& mode) { return kSymbolsPerBlock * ModeSymbolLen(mode) / 2; }
 
 }  // namespace quillon

@@ -15,11 +15,12 @@ const OliviaMode& ParseMode(const std::string& word);
 // As ParseMode, or all 19 modes in menu order for "all".
 std::vector<const OliviaMode*> ParseModes(const std::string& word);
 
-// Samples per symbol at 8000 samples/s: 2^(bits per symbol - log2(B/125) + 7).
-int ModeSymbolSamples(const OliviaMode& mode);
+// The receiver's SymbolLen at 8000 samples/s, 2^(bits per symbol -
+// log2(B/125) + 7): its FFT length, twice the symbol period.
+int ModeSymbolLen(const OliviaMode& mode);
 // One FFT bin of the receiver, half the tone spacing, in Hz.
 double ModeBinHz(const OliviaMode& mode);
-// Samples of one block of the block code (64 symbols).
+// Samples of one block of the block code: 64 symbol periods.
 int ModeBlockSamples(const OliviaMode& mode);
 
 }  // namespace quillon
