@@ -30,7 +30,7 @@ class TempHome {
   }
   void Write(const char* name, const std::vector<unsigned char>& bytes) const {
     std::FILE* file = std::fopen(File(name).c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }
 

@@ -142,10 +142,11 @@ class ProgramTest : public QObject {
     const QString good = Status("CRC %X = %X", check, check);
 
     QTRY_VERIFY_WITH_TIMEOUT(window.StatusLabel().text() == good, 60000);
-    QTRY_VERIFY_WITH_TIMEOUT(f.link->PRD_R.load() == 0, 20000);
+    // The transmit indicator goes out once the last audio has been played.
+    QTRY_COMPARE_WITH_TIMEOUT(window.CurrentIcon(), kIconGood, 20000);
+    QCOMPARE(f.link->PRD_R.load(), 0);
     QCOMPARE(window.LowerPane().toPlainText(), text);
     QCOMPARE(f.link->USPESHNO.load(), 1);
-    QCOMPARE(window.CurrentIcon(), kIconGood);
     QVERIFY(window.ArchiveButton().hasFocus());
     // Red while sending (the station hears itself meanwhile), green at the end.
     QVERIFY(!icons.isEmpty());
