@@ -14,6 +14,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config must report the Windows libraries of the MinGW tree, never the
+# build machine's own.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${QUILLON_MINGW_TRIPLET}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
 
 # The sources are UTF-8; the program's narrow strings go to the ...A calls of
 # the Windows API, which take the ANSI code page of a Russian system, cp1251.
