@@ -113,6 +113,20 @@ TEST_F(Cli, EveryModeEncodesAndDecodesTheTextExactly) {
   }
 }
 
+TEST_F(Cli, TextFilesInUtf8OrRawCp1251) {
+  {
+    std::ofstream utf8(Path("utf8.txt"), std::ios::binary);
+    utf8 << kText;
+    std::ofstream cp1251(Path("cp1251.txt"), std::ios::binary);
+    cp1251 << "\xD2\xE5\xF1\xF2 1, test!";
+  }
+  for (const char* options : {"-i utf8.txt", "-i cp1251.txt --charset cp1251", "--charset utf8 -i - < utf8.txt"}) {
+    const RunResult run = Shell(std::string("CLI encode -m 4/2000 -o x.wav ") + options + " && CLI decode -m 4/2000 x.wav");
+    ASSERT_EQ(run.status, 0) << options << ": " << run.err;
+    EXPECT_EQ(run.out.substr(run.out.size() - std::string(kText).size() - 1), std::string(kText) + "\n") << options;
+  }
+}
+
 TEST_F(Cli, ModerateFadingAtMinusFiveDecibelsDelivers8Of500MostOfTheTime) {
   ASSERT_EQ(Shell("CLI encode -m 8/500 -t abc -o sent.wav").status, 0);
   int good = 0;
