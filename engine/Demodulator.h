@@ -12,6 +12,7 @@
 // signal sent in reverse order from the same FirstCarrier (tone s at
 // FirstCarrier - 2 - 2s) shows up at offset 2 - BinMargin.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -25,6 +26,8 @@ namespace quillon {
 
 template <class Type>
 class MFSK_Demodulator {
+  static constexpr unsigned kMaxRow = 32;  // offsets per pass of SoftDecodeRow
+
  public:
   using Complex = Cmpx<Type>;
 
@@ -150,6 +153,39 @@ class MFSK_Demodulator {
     }
     if (total > 0)
       for (unsigned b = 0; b < BitsPerSymbol; ++b) bits[b] /= total;
+  }
+
+  // SoftDecode for `count` neighbouring offsets at once, offset
+  // first_offset + j in lane j: bit b of lane j goes to rows[b * stride + j].
+  // Each lane sums its tones in the same order as SoftDecode, so the values
+  // are identical; the lanes only run side by side.
+  void SoftDecodeRow(Type* rows, unsigned stride, unsigned slice, int first_offset, unsigned count) const {
+    Type total[kMaxRow];
+    Type square[kMaxRow];
+    const Type* energy = BinEnergy[slice].get() + static_cast<int>(BinMargin) + first_offset;
+    for (unsigned begin = 0; begin < count; begin += kMaxRow) {
+      const unsigned lanes = std::min(kMaxRow, count - begin);
+      for (unsigned j = 0; j < lanes; ++j) total[j] = 0;
+      for (unsigned b = 0; b < BitsPerSymbol; ++b)
+        for (unsigned j = 0; j < lanes; ++j) rows[b * stride + begin + j] = 0;
+      for (unsigned t = 0; t < Symbols; ++t) {
+        uint8_t code = static_cast<uint8_t>(t);
+        if (UseGrayCode) code = BinaryCode(code);
+        const Type* e = energy + begin + 2 * t;
+        for (unsigned j = 0; j < lanes; ++j) {
+          square[j] = e[j] * e[j];
+          total[j] += square[j];
+        }
+        for (unsigned b = 0; b < BitsPerSymbol; ++b) {
+          const Type sign = ((code >> b) & 1) ? -1 : 1;  // a - e is a + (-e) exactly
+          Type* row = rows + b * stride + begin;
+          for (unsigned j = 0; j < lanes; ++j) row[j] += square[j] * sign;
+        }
+      }
+      for (unsigned j = 0; j < lanes; ++j)
+        if (total[j] > 0)
+          for (unsigned b = 0; b < BitsPerSymbol; ++b) rows[b * stride + begin + j] /= total[j];
+    }
   }
 
  private:

@@ -253,12 +253,14 @@ class MFSK_Receiver {
       const int centre = static_cast<int>(SearchWidth / 2);
       Type local_best = 0;
       unsigned local_best_index = 0;
-      Type soft[8];
       SoftDecoderBank& row = DecoderRows[phase];
+      double* slot = row.CurrentSlot();
+      const unsigned stride = row.BitStride();
+      Demodulator.SoftDecodeRow(slot, stride, phase, -centre, SearchWidth);
+      Type soft[8];
       for (unsigned j = 0; j < SearchWidth; ++j) {
-        Demodulator.SoftDecode(soft, phase, static_cast<int>(j) - centre);
+        for (unsigned b = 0; b < BitsPerSymbol; ++b) soft[b] = slot[b * stride + j];
         bank[j].Input(soft);
-        row.Input(j, soft);
       }
       row.Advance();
       row.Process(bank);  // Process() of every decoder of the row

@@ -87,6 +87,10 @@ class SoftDecoderBank {
     Block* slot = Soft.get() + static_cast<size_t>(SoftSlot) * BitsPerSymbol * RowBlocks;
     for (unsigned b = 0; b < BitsPerSymbol; ++b) slot[b * RowBlocks + lane / kBlock].Lane[lane % kBlock] = soft[b];
   }
+  // The current symbol's soft values written in place: bit b of lane j at
+  // CurrentSlot()[b * BitStride() + j].
+  double* CurrentSlot() { return Soft[static_cast<size_t>(SoftSlot) * BitsPerSymbol * RowBlocks].Lane; }
+  unsigned BitStride() const { return RowBlocks * kBlock; }
   void Advance() {
     if (++SoftSlot >= SymbolsPerBlock) SoftSlot = 0;
   }
@@ -152,7 +156,6 @@ class SoftDecoderBank {
   template <unsigned L>
   __attribute__((always_inline)) static inline void DecodeCharacter(SoftDecoderBank& bank, unsigned f) {
     typedef double Vec __attribute__((vector_size(8 * L)));
-    typedef int64_t Mask __attribute__((vector_size(8 * L)));
     constexpr unsigned kPerBlock = kBlock / L;
     const unsigned n = bank.SymbolsPerBlock;
     const unsigned bits = bank.BitsPerSymbol;
@@ -191,42 +194,78 @@ class SoftDecoderBank {
         for (unsigned k = 0; k < 8; ++k) walsh[(base + k) * vectors + v] = r[k];
       }
     }
-    // Steps 8, 16, 32 mix rows eight apart; with 32 symbols only 8 and 16.
-    for (unsigned step = 8; step < n; step *= 2) {
-      for (unsigned group = 0; group < n; group += 2 * step)
-        for (unsigned i = group; i < group + step; ++i) {
-          Vec* x = walsh + i * vectors;
-          Vec* y = walsh + (i + step) * vectors;
-          for (unsigned v = 0; v < vectors; ++v) {
-            const Vec a = x[v], b = y[v];
-            x[v] = b + a;
-            y[v] = b - a;
-          }
+    // Steps 8, 16 and 32 mix rows eight apart, again eight rows at a time
+    // in registers; with 32 symbols only steps 8 and 16 remain.
+    if (n == 64) {
+      for (unsigned first = 0; first < 8; ++first)
+        for (unsigned v = 0; v < vectors; ++v) {
+          Vec* p = walsh + first * vectors + v;
+          Vec r[8];
+          for (unsigned k = 0; k < 8; ++k) r[k] = p[k * 8 * vectors];
+          for (unsigned half = 1; half < 8; half *= 2)
+            for (unsigned k = 0; k < 8; ++k)
+              if (!(k & half)) {
+                const Vec a = r[k], b = r[k + half];
+                r[k] = b + a;
+                r[k + half] = b - a;
+              }
+          for (unsigned k = 0; k < 8; ++k) p[k * 8 * vectors] = r[k];
         }
+    } else {
+      for (unsigned step = 8; step < n; step *= 2)
+        for (unsigned group = 0; group < n; group += 2 * step)
+          for (unsigned i = group; i < group + step; ++i) {
+            Vec* x = walsh + i * vectors;
+            Vec* y = walsh + (i + step) * vectors;
+            for (unsigned v = 0; v < vectors; ++v) {
+              const Vec a = x[v], b = y[v];
+              x[v] = b + a;
+              y[v] = b - a;
+            }
+          }
     }
 
-    // Strongest output, ties to the lower index, and the energy summed in
-    // index order; the lanes' sums run side by side, each in its own order.
-    Vec* peak_out = reinterpret_cast<Vec*>(bank.Peak.get());
-    Vec* energy_out = reinterpret_cast<Vec*>(bank.Energy.get());
-    Vec* position_out = reinterpret_cast<Vec*>(bank.Position.get());
-    for (unsigned v = 0; v < vectors; ++v) {
-      Vec peak = {}, size = {}, energy = {}, position = {};
-      for (unsigned t = 0; t < n; ++t) {
-        const Vec x = walsh[t * vectors + v];
+    // The search, a few vectors at a time so that their sums overlap.
+    unsigned v = 0;
+    for (; v + 4 <= vectors; v += 4) Search<L, 4>(bank, v);
+    switch (vectors - v) {
+      case 3: Search<L, 3>(bank, v); break;
+      case 2: Search<L, 2>(bank, v); break;
+      case 1: Search<L, 1>(bank, v); break;
+      default: break;
+    }
+  }
+
+  // Strongest output of C vectors of lanes from vector `first` on, ties to
+  // the lower index, and the energy summed in index order: each lane's sum
+  // runs in its own order, the lanes only side by side.
+  template <unsigned L, unsigned C>
+  __attribute__((always_inline)) static inline void Search(SoftDecoderBank& bank, unsigned first) {
+    typedef double Vec __attribute__((vector_size(8 * L)));
+    typedef int64_t Mask __attribute__((vector_size(8 * L)));
+    const unsigned n = bank.SymbolsPerBlock;
+    const unsigned vectors = bank.RowBlocks * (kBlock / L);
+    const Vec* walsh = reinterpret_cast<const Vec*>(bank.Walsh.get()) + first;
+    Vec peak[C], size[C], energy[C], position[C];
+    for (unsigned c = 0; c < C; ++c) peak[c] = size[c] = energy[c] = position[c] = Vec{};
+    Vec index = Vec{};
+    for (unsigned t = 0; t < n; ++t, index += 1.0, walsh += vectors) {
+      for (unsigned c = 0; c < C; ++c) {
+        const Vec x = walsh[c];
         Vec square = x * x;
-        asm("" : "+x"(square));  // keeps the product rounded on its own, as in the decoder: no fused multiply-add
-        energy += square;
+        asm("" : "+x"(square));  // the product rounded on its own, as in the decoder: no fused multiply-add
+        energy[c] += square;
         const Vec magnitude = x < 0 ? -x : x;
-        const Mask larger = magnitude > size;
-        peak = larger ? x : peak;
-        size = larger ? magnitude : size;
-        const Vec index = Vec{} + static_cast<double>(t);
-        position = larger ? index : position;
+        const Mask larger = magnitude > size[c];
+        peak[c] = larger ? x : peak[c];
+        size[c] = larger ? magnitude : size[c];
+        position[c] = larger ? index : position[c];
       }
-      peak_out[v] = peak;
-      energy_out[v] = energy;
-      position_out[v] = position;
+    }
+    for (unsigned c = 0; c < C; ++c) {
+      reinterpret_cast<Vec*>(bank.Peak.get())[first + c] = peak[c];
+      reinterpret_cast<Vec*>(bank.Energy.get())[first + c] = energy[c];
+      reinterpret_cast<Vec*>(bank.Position.get())[first + c] = position[c];
     }
   }
 

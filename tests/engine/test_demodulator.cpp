@@ -164,5 +164,29 @@ TEST(Demodulator, BandIsNarrowedToFitTheHalfSpectrum) {
   EXPECT_EQ(outside.Preset(), -1);
 }
 
+TEST(Demodulator, RowOfOffsetsEqualsSoftDecodeOfEachOffset) {
+  std::mt19937 random(4);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  for (unsigned bits : {1u, 3u, 6u}) {
+    MFSK_Demodulator<double> demodulator;
+    Configure(demodulator, 1024, 200, bits, 8);
+    ASSERT_EQ(demodulator.Preset(), 0);
+    std::vector<double> input(demodulator.SymbolStep);
+    for (int call = 0; call < 3; ++call) {
+      for (double& x : input) x = uniform(random);
+      demodulator.Process(input.data());
+    }
+    const unsigned stride = 40;
+    std::vector<double> rows(bits * stride, 99.0);
+    for (unsigned slice = 0; slice < 2; ++slice) {
+      demodulator.SoftDecodeRow(rows.data(), stride, slice, -8, 17);
+      for (int offset = -8; offset <= 8; ++offset) {
+        const std::vector<double> one = Soft(demodulator, slice, offset);
+        for (unsigned b = 0; b < bits; ++b) ASSERT_EQ(rows[b * stride + (offset + 8)], one[b]) << offset;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillon
