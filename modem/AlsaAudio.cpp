@@ -76,8 +76,13 @@ class AlsaStream : public AudioStream {
     int failures = 0;
     while (done < kPeriodFrames) {
       const snd_pcm_sframes_t n = step(done);
-      if (n >= 0) {
+      if (n > 0) {
         done += static_cast<snd_pcm_uframes_t>(n);
+        continue;
+      }
+      if (n == 0) {  // nothing moved: give the device a moment, but not for ever
+        if (++failures > 8) return false;
+        snd_pcm_wait(pcm_.get(), 100);
         continue;
       }
       if (snd_pcm_recover(pcm_.get(), static_cast<int>(n), 1) < 0 || ++failures > 8) return false;
@@ -150,9 +155,12 @@ std::unique_ptr<AudioStream> AlsaAudio::Open(AudioDirection direction, int numbe
   }
   SilenceAlsaMessages();
   snd_pcm_t* raw = nullptr;
-  if (snd_pcm_open(&raw, name.c_str(), StreamOf(direction), 0) < 0) return nullptr;
+  // Opened without blocking, so a device held by another program fails here
+  // instead of keeping the audio thread (and its close) waiting; the
+  // transfers themselves block.
+  if (snd_pcm_open(&raw, name.c_str(), StreamOf(direction), SND_PCM_NONBLOCK) < 0) return nullptr;
   PcmHandle pcm(raw);
-  if (!Configure(pcm.get())) return nullptr;
+  if (snd_pcm_nonblock(pcm.get(), 0) < 0 || !Configure(pcm.get())) return nullptr;
   return std::make_unique<AlsaStream>(std::move(pcm));
 }
 
