@@ -147,10 +147,15 @@ class MFSK_InputProcessor {
     Smoother.Preset();
     for (unsigned i = 0; i < box; ++i) Smoother.Process(BinEnergy[i]);
     const unsigned top = (SpectrumLen / 4) * 3;  // 3/8 of the sample rate
+    // The box is a power of two in this system, whose reciprocal is exact:
+    // multiplying by it gives the quotient to the bit, without a division.
+    const bool exact_inverse = (box & (box - 1)) == 0;
+    const Type inverse = static_cast<Type>(1.0 / box);
     unsigned j = box / 2;
     for (unsigned i = box; i < top; ++i, ++j) {
       Smoother.Process(BinEnergy[i]);
-      const Type threshold = (Smoother.Sum / box) * limit;
+      const Type mean = exact_inverse ? Smoother.Sum * inverse : Smoother.Sum / box;
+      const Type threshold = mean * limit;
       if (BinEnergy[j] > threshold) {
         spectrum[j] *= std::sqrt(threshold / BinEnergy[j]);
         BinEnergy[j] = threshold;

@@ -170,16 +170,17 @@ class SoftDecoderBank {
     const unsigned wrap = n - 1;
     const unsigned shift = SelectCodeVariant(bank.ReducedCharset).ScramblingShift;
     const unsigned start_bit = (f * shift) & wrap;
+    unsigned slot = bank.SoftSlot;  // the oldest symbol
+    unsigned bit = f % bits;
     for (unsigned base = 0; base < n; base += 8) {
       const Vec* source[8];
       double sign[8];
       for (unsigned k = 0; k < 8; ++k) {
         const unsigned t = base + k;
-        unsigned slot = bank.SoftSlot + t;
-        if (slot >= n) slot -= n;
-        const unsigned bit = (f + t) % bits;
         source[k] = soft + (static_cast<size_t>(slot) * bits + bit) * vectors;
         sign[k] = ((bank.ScramblingCode >> ((start_bit + t) & wrap)) & 1) ? -1.0 : 1.0;
+        if (++slot >= n) slot = 0;
+        if (++bit >= bits) bit = 0;
       }
       for (unsigned v = 0; v < vectors; ++v) {
         Vec r[8];

@@ -139,5 +139,29 @@ TEST(Fft, SeparatesTwoRealSignalsAndJoinsThemBackInTimeOrder) {
   }
 }
 
+// The transform as written, one scalar FFTbf per butterfly: Process must
+// give the same bits, whatever registers it uses.
+TEST(Fft, ProcessEqualsTheScalarButterfliesToTheBit) {
+  r2FFT<Complex> fft;
+  for (unsigned n : {4u, 64u, 1024u}) {
+    ASSERT_EQ(fft.Preset(static_cast<int>(n)), 0);
+    std::vector<Complex> x = RandomSignal(n, 3 * n);
+    std::vector<Complex> y = x;
+    fft.Process(y.data());
+    fft.Scramble(x.data());
+    for (unsigned i = 0; i < n; i += 2) r2FFT<Complex>::FFT2(x[i], x[i + 1]);
+    for (unsigned groups = n / 4, span = 2; groups > 0; groups /= 2, span *= 2) {
+      unsigned index = 0;
+      for (unsigned g = 0; g < groups; ++g, index += span)
+        for (unsigned t = 0; t < n / 2; t += groups, ++index)
+          r2FFT<Complex>::FFTbf(x[index], x[index + span], fft.Twiddle[t]);
+    }
+    for (unsigned k = 0; k < n; ++k) {
+      ASSERT_EQ(y[k].Re, x[k].Re) << n << " " << k;
+      ASSERT_EQ(y[k].Im, x[k].Im) << n << " " << k;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillon
