@@ -23,7 +23,8 @@ const char kSensitivityHelp[] =
     "\n"
     "For each SNR (noise in 2500 Hz) N random texts of Latin and Cyrillic letters are\n"
     "encoded, sent through the channel with 0..2 s of lead silence and an offset\n"
-    "within +-4 receiver bins, and decoded. Per SNR: the share of frames marked good\n"
+    "within +-4 receiver bins (within the receiver's search range where that is\n"
+    "narrower: +-2 bins for 4/2000), and decoded. Per SNR: the share of frames marked good\n"
     "with the right text, marked good with a wrong text (false good), and the\n"
     "character error rate; then the SNR where 50 % and 90 % of frames are good\n"
     "(interpolated). Progress goes to standard error.\n"
@@ -84,9 +85,10 @@ int RunSensitivity(const Words& words) {
   std::FILE* out = ToolOutput();
   for (const SensitivityCurve& curve : MeasureSensitivity(modes, settings)) {
     if (json) {
-      std::fprintf(out, "{\"mode\":\"%s\",\"channel\":\"%s\",\"trials\":%d,\"length\":%d,\"seed\":%llu,\"points\":[",
+      std::fprintf(out, "{\"mode\":\"%s\",\"channel\":\"%s\",\"trials\":%d,\"length\":%d,\"seed\":%llu,"
+                   "\"max_offset_hz\":%.2f,\"points\":[",
                    curve.mode->label, ChannelName(settings.fading), settings.trials, settings.length,
-                   static_cast<unsigned long long>(settings.seed));
+                   static_cast<unsigned long long>(settings.seed), curve.max_offset_bins * ModeBinHz(*curve.mode));
       for (std::size_t i = 0; i < curve.points.size(); ++i) {
         const SensitivityPoint& p = curve.points[i];
         std::fprintf(out, "%s{\"snr\":%.2f,\"good\":%.4f,\"false_good\":%.4f,\"cer\":%.4f}", i ? "," : "", p.snr_db,
@@ -96,9 +98,10 @@ int RunSensitivity(const Words& words) {
                    Threshold(curve, 0.9, true).c_str());
       continue;
     }
-    std::fprintf(out, "%s, channel %s, %d trials of %d characters per SNR, noise in 2500 Hz, seed %llu\n",
-                 curve.mode->label, ChannelName(settings.fading), settings.trials, settings.length,
-                 static_cast<unsigned long long>(settings.seed));
+    std::fprintf(out, "%s, channel %s, %d trials of %d characters per SNR, noise in 2500 Hz, offsets within +-%g bins "
+                 "(+-%g Hz), seed %llu\n",
+                 curve.mode->label, ChannelName(settings.fading), settings.trials, settings.length, curve.max_offset_bins,
+                 curve.max_offset_bins * ModeBinHz(*curve.mode), static_cast<unsigned long long>(settings.seed));
     std::fprintf(out, "  SNR dB    good  false good    CER\n");
     for (const SensitivityPoint& p : curve.points)
       std::fprintf(out, "  %6.1f  %5.1f %%    %5.1f %%  %6.3f\n", p.snr_db, 100.0 * p.GoodShare(),

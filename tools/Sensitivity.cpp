@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "engine/Receiver.h"
 #include "tools/Console.h"
 #include "tools/FrameDecoder.h"
 #include "tools/ModeArg.h"
@@ -37,14 +38,25 @@ struct Outcome {
   double character_errors = 1.0;
 };
 
-Outcome RunTrial(const OliviaMode& mode, const SensitivitySettings& settings, double snr_db, std::uint64_t seed) {
+// Offsets of up to 4 bins, but never beyond the receiver's own search range:
+// in the widest modes the scanned band reaches the bottom of the spectrum and
+// the receiver narrows its search (to 3 bins for 4/2000), and an offset of 4
+// bins (1000 Hz there) would push tones below 0 Hz. One bin is kept spare.
+double MaxOffsetBins(const OliviaMode& mode) {
+  Station station(mode);
+  const double margin = static_cast<double>(station.Adapter().Receiver().SearchMargin);
+  return std::min(kMaxOffsetBins, margin - 1.0);
+}
+
+Outcome RunTrial(const OliviaMode& mode, const SensitivitySettings& settings, double snr_db, double max_offset_bins,
+                 std::uint64_t seed) {
   std::mt19937_64 random(seed);
   const std::string text = RandomMixedText(settings.length, random);
   ChannelSettings channel;
   channel.add_noise = true;
   channel.snr_db = snr_db;
   channel.fading = settings.fading;
-  channel.offset_hz = std::uniform_real_distribution<double>(-kMaxOffsetBins, kMaxOffsetBins)(random) * ModeBinHz(mode);
+  channel.offset_hz = std::uniform_real_distribution<double>(-max_offset_bins, max_offset_bins)(random) * ModeBinHz(mode);
   channel.lead_s = std::uniform_real_distribution<double>(0.0, kMaxLeadSeconds)(random);
   channel.tail_s = kTailSeconds;
   channel.seed = random();
@@ -106,6 +118,7 @@ std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaM
   std::vector<Trial> trials;
   for (std::size_t c = 0; c < modes.size(); ++c) {
     curves[c].mode = modes[c];
+    curves[c].max_offset_bins = MaxOffsetBins(*modes[c]);
     for (std::size_t p = 0; p < snrs.size(); ++p) {
       SensitivityPoint point;
       point.snr_db = snrs[p];
@@ -126,7 +139,7 @@ std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaM
     const std::uint64_t seed =
         Mix(Mix(Mix(settings.seed) ^ static_cast<std::uint64_t>(mode.number)) ^
             Mix(static_cast<std::uint64_t>(std::llround(snrs[trial.point] * 1000.0)) ^ (std::uint64_t(trial.index) << 32)));
-    const Outcome outcome = RunTrial(mode, settings, snrs[trial.point], seed);
+    const Outcome outcome = RunTrial(mode, settings, snrs[trial.point], curves[trial.curve].max_offset_bins, seed);
     std::lock_guard<std::mutex> lock(results);
     SensitivityPoint& point = curves[trial.curve].points[trial.point];
     point.good += outcome.good ? 1 : 0;

@@ -1,7 +1,8 @@
 #pragma once
 // The sensitivity benchmark: for each SNR, random texts are encoded, passed
 // through the channel simulator with random lead silence and a random
-// frequency offset within +-4 receiver bins, and decoded by the program's
+// frequency offset within +-4 receiver bins (fewer where the receiver's own
+// search range is narrower), and decoded by the program's
 // receiving station.
 
 #include <cstdint>
@@ -39,6 +40,7 @@ struct SensitivityPoint {
 
 struct SensitivityCurve {
   const OliviaMode* mode = nullptr;
+  double max_offset_bins = 4.0;  // the random offsets lie within +- this many receiver bins
   std::vector<SensitivityPoint> points;  // ascending SNR
 };
 
