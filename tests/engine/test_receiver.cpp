@@ -405,5 +405,28 @@ TEST(ReceiverReset, ASecondReceptionAfterResetDecodesTheSame) {
   ExpectTextFramedByAtMostOneBlock(second, scenario.text, 2);
 }
 
+// In the silence after a signal the integrators' feedback carries the noise
+// reference a little below zero; the ratio must then read 0, not NaN.
+TEST(ReceiverSilence, RatioStaysANumberWhileTheIntegratorsDecay) {
+  Scenario scenario;
+  scenario.tones = 32;
+  scenario.bandwidth = 1000;
+  scenario.text = TextOfBlocks(5, 3);
+  scenario.leading_silence = 3000;
+  std::vector<double> audio = Transmit(scenario);
+  audio.resize(audio.size() + 8000 * 60, 0.0);
+  MFSK_Receiver<double> receiver;
+  Configure(receiver, 32, 1000, ReceiverBandEdge(32, 1000));
+  ASSERT_EQ(receiver.Preset(), 0);
+  receiver.Reset();
+  unsigned below_zero = 0;
+  for (size_t i = 0; i + 512 <= audio.size(); i += 512) {
+    ASSERT_EQ(receiver.Process(audio.data() + i, 512), 0);
+    ASSERT_FALSE(std::isnan(receiver.SignalToNoiseRatio())) << "at sample " << i;
+    for (unsigned s = 0; s < receiver.SliceCount; ++s) below_zero += receiver.NoiseTable.AbsPtr(s)[0].Stage3 < 0;
+  }
+  EXPECT_GT(below_zero, 0u);  // the case did arise
+}
+
 }  // namespace
 }  // namespace quillon
