@@ -2,6 +2,7 @@
 // the modem driver thread, the message loop, and the orderly end.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <string>
@@ -45,6 +46,10 @@ int RunProgram(HINSTANCE instance) {
   const std::string settings_path = HomeFilePath(HomeDirect, kSettingsFileName);
   ReadSettings(settings_path, move_v);
   if (move_v.ModeNumber() == 0) move_v.SetModeNumber(kDefaultModeNumber);
+
+  // The status bar's window class comes from comctl32.
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
 
   if (!RegisterMainWindowClass(instance)) {
     ShowStartFailure(kRegistrationFailedText);
