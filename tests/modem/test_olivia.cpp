@@ -12,6 +12,7 @@
 #include "engine/Transmitter.h"
 #include "modem/Olivia.h"
 #include "modem/SampleLevels.h"
+#include "modem/SoundCard.h"
 
 namespace quillon {
 namespace {
@@ -266,6 +267,53 @@ TEST(OliviaTransmission, EmptyRingAfterStartSendsNulBlocksWhileAsked) {
   for (int step = 0; step < 3 * 64; ++step) ASSERT_EQ(adapter->tx_process(), 0);
   EXPECT_EQ(station.link.start_prd.load(), 1);
   EXPECT_TRUE(adapter->Transmitter().Running());
+}
+
+TEST(OliviaPlayback, TheTransmitChainIsPulledOnlyWhenTheRingRunsDry) {
+  Station station;
+  auto adapter = Build(101, station.state);
+  station.state.modem = adapter.get();
+  for (int entry : {65, -3}) station.link.CBufer.Put(entry);
+  adapter->Start();
+  station.link.start_prd = 1;
+  int16_t block[kAudioBlockSamples];
+  // The first block pulls one step: the 16-block opening burst and one
+  // symbol period of 128 samples, staged.
+  ASSERT_TRUE(FillPlaybackBlock(station.state, block));
+  EXPECT_EQ(station.state.PBuferG.Pending(), 15);
+  EXPECT_EQ(station.state.markerGL, 128);
+  for (int left = 14; left >= 0; --left) {
+    ASSERT_TRUE(FillPlaybackBlock(station.state, block));
+    EXPECT_EQ(station.state.PBuferG.Pending(), left);
+    EXPECT_EQ(station.state.markerGL, 128);  // no step taken
+  }
+  // Dry again: steps until one more block is full (3 more periods of 128).
+  ASSERT_TRUE(FillPlaybackBlock(station.state, block));
+  EXPECT_EQ(station.state.PBuferG.Pending(), 0);
+  EXPECT_EQ(station.state.markerGL, 0);
+  EXPECT_EQ(station.link.ZeroYes.load(), 0);
+}
+
+TEST(OliviaPlayback, TheRingNeverHoldsMoreThanOneStepOf22Blocks) {
+  Station station;
+  testing::internal::CaptureStdout();
+  auto adapter = Build(93, station.state);
+  testing::internal::GetCapturedStdout();
+  station.state.modem = adapter.get();
+  for (int entry : {65, 66, 67, -3}) station.link.CBufer.Put(entry);
+  adapter->Start();
+  station.link.start_prd = 1;
+  int16_t block[kAudioBlockSamples];
+  int most = 0, played = 0;
+  while (FillPlaybackBlock(station.state, block)) {
+    most = std::max(most, station.state.PBuferG.Pending() + 1);
+    ++played;
+  }
+  EXPECT_EQ(station.link.start_prd.load(), 0);
+  EXPECT_EQ(station.link.ZeroYes.load(), 1);  // the first silent block after the end
+  EXPECT_EQ(played, 549);                      // 281088 samples, see the worked transmission
+  EXPECT_LE(most, 22);
+  EXPECT_GE(most, 21);  // the last step: 4 blocks of output, 16 of burst, 1 of silence
 }
 
 // Plays the adapter's audio to receivers through the sound card levels.
