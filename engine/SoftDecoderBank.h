@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/CodeVariant.h"
 #include "engine/Containers.h"
@@ -249,6 +250,8 @@ class SoftDecoderBank {
     const Vec* walsh = reinterpret_cast<const Vec*>(bank.Walsh.get()) + first;
     Vec peak[C], size[C], energy[C], position[C];
     for (unsigned c = 0; c < C; ++c) peak[c] = size[c] = energy[c] = position[c] = Vec{};
+    Mask magnitude_bits;  // every bit but the sign
+    std::memcpy(&magnitude_bits, kMagnitudeBits, sizeof magnitude_bits);
     Vec index = Vec{};
     for (unsigned t = 0; t < n; ++t, index += 1.0, walsh += vectors) {
       for (unsigned c = 0; c < C; ++c) {
@@ -256,7 +259,11 @@ class SoftDecoderBank {
         Vec square = x * x;
         asm("" : "+x"(square));  // the product rounded on its own, as in the decoder: no fused multiply-add
         energy[c] += square;
-        const Vec magnitude = x < 0 ? -x : x;
+        Mask bits_of_x;
+        std::memcpy(&bits_of_x, &x, sizeof x);
+        bits_of_x &= magnitude_bits;
+        Vec magnitude;  // |x|: the sign bit cleared
+        std::memcpy(&magnitude, &bits_of_x, sizeof magnitude);
         const Mask larger = magnitude > size[c];
         peak[c] = larger ? x : peak[c];
         size[c] = larger ? magnitude : size[c];
@@ -269,6 +276,9 @@ class SoftDecoderBank {
       reinterpret_cast<Vec*>(bank.Position.get())[first + c] = position[c];
     }
   }
+
+  static constexpr int64_t kMagnitudeBits[kBlock] = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX,
+                                                     INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
 
   static void Decode2(SoftDecoderBank& bank, unsigned f) { DecodeCharacter<2>(bank, f); }
   __attribute__((target("avx2"))) static void Decode4(SoftDecoderBank& bank, unsigned f) {
