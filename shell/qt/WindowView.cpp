@@ -3,7 +3,9 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include <atomic>
+#include <deque>
+#include <functional>
+#include <mutex>
 
 #include "link/Cp1251.h"
 #include "shell/qt/PaneText.h"
@@ -11,24 +13,41 @@
 namespace quillon {
 namespace {
 
-template <typename Operation>
-void OnWindowThread(QObject& window, Operation operation) {
+// A worker's operation waits here for the window thread. The calls that
+// Qt's blocking connection carries only say "run what is waiting", so the
+// operation itself, and what it captures, pass between the threads under a
+// mutex: Qt's own futex-based hand-over is invisible to the thread
+// sanitizer, this one is not. Each wake-up runs everything waiting, so an
+// operation has run by the time its own wake-up has been handled, even
+// when two workers call at once.
+std::mutex hand_over;
+std::deque<const std::function<void()>*> waiting;  // guarded by hand_over
+
+void RunWaitingOperations() {
+  for (;;) {
+    const std::function<void()>* operation = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(hand_over);
+      if (waiting.empty()) return;
+      operation = waiting.front();
+      waiting.pop_front();
+    }
+    (*operation)();
+  }
+}
+
+void OnWindowThread(QObject& window, const std::function<void()>& operation) {
   if (QThread::currentThread() == window.thread()) {
     operation();
     return;
   }
-  // Qt hands the call over with its own futex-based primitives; the flag
-  // makes the hand-back of the operation's results an ordering that the
-  // thread sanitizer sees too.
-  std::atomic<bool> done{false};
-  QMetaObject::invokeMethod(
-      &window,
-      [&operation, &done] {
-        operation();
-        done.store(true, std::memory_order_release);
-      },
-      Qt::BlockingQueuedConnection);
-  done.load(std::memory_order_acquire);
+  {
+    std::lock_guard<std::mutex> lock(hand_over);
+    waiting.push_back(&operation);
+  }
+  QMetaObject::invokeMethod(&window, [] { RunWaitingOperations(); }, Qt::BlockingQueuedConnection);
+  // Orders the operation's results before what this thread does next.
+  std::lock_guard<std::mutex> lock(hand_over);
 }
 
 }  // namespace

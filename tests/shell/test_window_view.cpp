@@ -111,6 +111,24 @@ class WindowViewTest : public QObject {
     QCOMPARE(f.window->LowerPane().toPlainText(), QStringLiteral("abc\ndef"));
   }
 
+  void TwoWorkersAtOnceLoseNothing() {
+    ShellFixture f;
+    WindowView view(*f.window);
+    std::atomic<int> finished{0};
+    auto type = [&view, &finished](char character) {
+      for (int count = 0; count < 200; ++count) view.InsertLowerChar(static_cast<unsigned char>(character));
+      ++finished;
+    };
+    std::thread link_thread(type, 'a');
+    std::thread driver_thread(type, 'b');
+    while (finished.load() < 2) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    link_thread.join();
+    driver_thread.join();
+    const QString text = f.window->LowerPane().toPlainText();
+    QCOMPARE(text.size(), 400);
+    QCOMPARE(text.count(QLatin1Char('a')), 200);
+  }
+
   void OperationsOnTheGuiThreadRunDirectly() {
     ShellFixture f;
     WindowView view(*f.window);
