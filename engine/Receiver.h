@@ -256,6 +256,9 @@ class MFSK_Receiver {
       SoftDecoderBank& row = DecoderRows[phase];
       double* slot = row.CurrentSlot();
       const unsigned stride = row.BitStride();
+      // The soft values of all offsets go straight into the row's lanes; each
+      // decoder keeps its own window as well, so that on its own it would
+      // decode exactly what the row decodes for it.
       Demodulator.SoftDecodeRow(slot, stride, phase, -centre, SearchWidth);
       Type soft[8];
       for (unsigned j = 0; j < SearchWidth; ++j) {
