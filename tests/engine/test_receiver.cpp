@@ -13,9 +13,6 @@
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
 #include "modem/ModeTable.h"
-// The engine tests link the engine only; the table of the 19 modes comes
-// with its definitions.
-#include "modem/ModeTable.cpp"
 
 namespace quillon {
 namespace {
