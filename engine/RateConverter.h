@@ -117,9 +117,16 @@ class RateConverter {
       } else {
         double p = std::floor(OutTapPtr) + 1;
         if (!TakeInputsUpTo(p, input, count)) return produced;
-        NextSample = Convolute(static_cast<int>(p));
         const Type d = static_cast<Type>(p - OutTapPtr);  // 0 < d <= 1
-        output[produced++] = PrevSample * d + (1 - d) * NextSample;
+        // At d = 1 (always so at equal rates, where both converters of the
+        // modem run) the next phase has weight 0: the output is PrevSample
+        // and the second convolution would be thrown away.
+        if (d == 1) {
+          output[produced++] = PrevSample;
+        } else {
+          NextSample = Convolute(static_cast<int>(p));
+          output[produced++] = PrevSample * d + (1 - d) * NextSample;
+        }
         OutWait = 0;
       }
     }
