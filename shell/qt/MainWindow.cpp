@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+#include "shell/Commands.h"
 #include "shell/Layout.h"
 #include "shell/MenuTable.h"
 #include "shell/Texts.h"
@@ -194,7 +195,7 @@ bool MainWindow::RunCommand(int id) {
       return true;
     case kTransmitButtonId:
       ClearSuccess();
-      if (link_.PRD_R.load() == 0 && link_.Ura.load() == 0) link_.Ura.store(1);
+      RequestTransmission(link_);
       return true;
     case kArchiveButtonId:
       ClearSuccess();
@@ -231,17 +232,11 @@ void MainWindow::ChooseDevice(int id) {
 
 // The operator has seen the good frame.
 void MainWindow::ClearSuccess() {
-  if (link_.USPESHNO.load() != 0) {
-    link_.USPESHNO.store(0);
-    Iconki();
-  }
+  if (ClearSuccessIndicator(link_)) Iconki();
 }
 
 void MainWindow::LowerPaneNotification() {
-  if (link_.USPESHNO.load() != 0 && link_.PRM_R.load() == 0) {
-    link_.USPESHNO.store(0);
-    Iconki();
-  }
+  if (LowerPaneTouched(link_)) Iconki();
 }
 
 // The editor is handed an existing file, so an empty archive opens as an

@@ -6,6 +6,7 @@
 
 #include "link/LinkState.h"
 #include "modem/StationState.h"
+#include "shell/Commands.h"
 #include "shell/Layout.h"
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
@@ -60,11 +61,7 @@ void LayoutControls(int client_width, int client_height) {
 
 // Clears the success indicator (the operator has seen the good frame).
 void ClearSuccess() {
-  LinkState& link = ProcessLinkState();
-  if (link.USPESHNO.load() != 0) {
-    link.USPESHNO.store(0);
-    Iconki();
-  }
+  if (ClearSuccessIndicator(ProcessLinkState())) Iconki();
 }
 
 // Hands the archive to the platform's text editor; whether it started is not
@@ -116,14 +113,11 @@ bool RunCommand(HWND window, int id) {
       MessageBoxA(nullptr, kAuthorText, kAuthorTitle, MB_OK);
       return true;
     case kLowerPaneId:
-      if (link.USPESHNO.load() != 0 && link.PRM_R.load() == 0) {
-        link.USPESHNO.store(0);
-        Iconki();
-      }
+      if (LowerPaneTouched(link)) Iconki();
       return true;
     case kTransmitButtonId:
       ClearSuccess();
-      if (link.PRD_R.load() == 0 && link.Ura.load() == 0) link.Ura.store(1);
+      RequestTransmission(link);
       return true;
     case kArchiveButtonId:
       ClearSuccess();
