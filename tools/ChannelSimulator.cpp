@@ -8,6 +8,7 @@
 namespace quillon {
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;  // M_PI is POSIX, not C++
 constexpr double kRate = kToolSampleRate;
 constexpr double kNyquist = kRate / 2.0;
 constexpr std::size_t kPowerBlock = 256;
@@ -141,9 +142,9 @@ std::vector<double> ChannelSimulator::Apply(const std::vector<double>& input) {
       }
     }
     if (settings_.offset_hz != 0.0) {
-      const double step = 2.0 * M_PI * settings_.offset_hz / kRate;
+      const double step = 2.0 * kPi * settings_.offset_hz / kRate;
       for (std::size_t n = 0; n < received.size(); ++n)
-        received[n] *= std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * M_PI));
+        received[n] *= std::polar(1.0, std::fmod(step * static_cast<double>(n), 2.0 * kPi));
     }
     for (std::size_t n = 0; n < signal.size(); ++n) signal[n] = received[n].real();
   }

@@ -43,9 +43,10 @@ const char kDemoHelp[] =
     "  --seed N          channel seed (default 1)\n"
     "  --realtime        pace the receiving side at the audio's own speed\n";
 
+// u8: UTF-8 also where narrow literals are compiled to cp1251 (Windows).
 const char kDefaultText[] =
-    "Привет! Встречаемся завтра в 18:30 у вокзала. Write to ivan.petrov@example.ru "
-    "or call +7 912 345-67-89. 73!";
+    u8"Привет! Встречаемся завтра в 18:30 у вокзала. Write to ivan.petrov@example.ru "
+    u8"or call +7 912 345-67-89. 73!";
 
 constexpr double kTickSeconds = LinkController::kTickMilliseconds / 1000.0;
 

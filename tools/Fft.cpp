@@ -6,6 +6,8 @@
 namespace quillon {
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;  // M_PI is POSIX, not C++
+
 void Transform(ComplexSignal& data, double sign) {
   const std::size_t n = data.size();
   for (std::size_t i = 1, j = 0; i < n; ++i) {
@@ -15,7 +17,7 @@ void Transform(ComplexSignal& data, double sign) {
     if (i < j) std::swap(data[i], data[j]);
   }
   for (std::size_t length = 2; length <= n; length <<= 1) {
-    const double angle = sign * 2.0 * M_PI / static_cast<double>(length);
+    const double angle = sign * 2.0 * kPi / static_cast<double>(length);
     const std::size_t half = length / 2;
     // Twiddles from sin/cos per index, not by repeated multiplication, so
     // million-point transforms keep their accuracy.

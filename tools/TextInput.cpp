@@ -8,6 +8,7 @@
 #include "link/Cp1251.h"
 #include "link/Frame.h"
 #include "tools/CliError.h"
+#include "tools/Console.h"
 
 namespace quillon {
 namespace {
@@ -69,7 +70,7 @@ std::string Utf8ToCp1251Strict(const std::string& utf8) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-  std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+  std::FILE* file = path == "-" ? stdin : OpenFile(path, "rb");
   if (file == nullptr) throw CliError("cannot open '" + path + "': " + std::strerror(errno));
   std::string text;
   char chunk[4096];

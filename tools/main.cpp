@@ -49,13 +49,16 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
 
 int main(int argc, char** argv) {
   quillon::DivertStandardOutput();
-  if (argc < 2) {
+  quillon::UseUtf8Console();
+  quillon::SetBinaryMode(stdin);  // raw audio and cp1251 text files both come in unchanged
+  const quillon::Words words = quillon::CommandLineWords(argc, argv);
+  if (words.empty()) {
     std::fputs(kHelp, stderr);
     return quillon::kExitFailure;
   }
-  const quillon::Words rest(argv + 2, argv + argc);
+  const quillon::Words rest(words.begin() + 1, words.end());
   try {
-    const int status = Dispatch(argv[1], rest);
+    const int status = Dispatch(words[0], rest);
     std::fflush(quillon::ToolOutput());
     return status;
   } catch (const quillon::CliError& error) {
