@@ -17,6 +17,8 @@
 #define QUILLON_ISATTY isatty
 #endif
 
+#include "link/Cp1251.h"
+
 namespace quillon {
 namespace {
 
@@ -86,6 +88,13 @@ std::vector<std::string> CommandLineWords(int argc, char** argv) {
   return words;
 }
 
+std::string PlatformTextToUtf8(const std::string& text) {
+  std::string lf;
+  for (std::size_t index = 0; index < text.size(); ++index)
+    if (text[index] != '\r' || index + 1 == text.size() || text[index + 1] != '\n') lf.push_back(text[index]);
+  return Cp1251ToUtf8(lf);
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode) {
   return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
 }
@@ -97,6 +106,8 @@ void UseUtf8Console() {}
 std::vector<std::string> CommandLineWords(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
+
+std::string PlatformTextToUtf8(const std::string& text) { return text; }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 #endif

@@ -38,6 +38,11 @@ void UseUtf8Console();
 // command line.
 std::vector<std::string> CommandLineWords(int argc, char** argv);
 
+// A text file the program writes for the platform's own editor (the archive
+// log.txt: cp1251 with CR LF on Windows, UTF-8 with LF on Linux) as the UTF-8
+// with LF line ends the tool prints.
+std::string PlatformTextToUtf8(const std::string& text);
+
 // std::fopen for a file named in UTF-8 (on Windows through its UTF-16 name).
 std::FILE* OpenFile(const std::string& path, const char* mode);
 

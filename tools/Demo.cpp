@@ -77,7 +77,7 @@ class TemporaryHome {
 std::string ReadArchive(const std::string& home) {
   if (home.empty()) return "";
   try {
-    return ReadTextFile((std::filesystem::path(home) / "log.txt").string());
+    return PlatformTextToUtf8(ReadTextFile((std::filesystem::path(home) / "log.txt").string()));
   } catch (const CliError&) {
     return "";
   }
