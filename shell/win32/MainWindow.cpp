@@ -143,6 +143,10 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       PostQuitMessage(0);
       return 0;
     case WM_MOVE: {
+      // A minimised window sits at the platform's icon place (-32000,
+      // -32000 on Windows); kept, it would bring the next start up off the
+      // screen, so the place from before the minimising stays.
+      if (IsIconic(window)) return 0;
       RECT rect{};
       GetWindowRect(window, &rect);
       // The position is kept as 16-bit values, as the window messages carry it.
@@ -152,7 +156,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
     }
     case WM_SIZE:
       if (hwndSb != nullptr) SendMessageA(hwndSb, WM_SIZE, wparam, lparam);
-      StoreWindowRectangle(window);
+      if (wparam != SIZE_MINIMIZED) StoreWindowRectangle(window);
       LayoutControls(LOWORD(lparam), HIWORD(lparam));
       return 0;
     case WM_GETMINMAXINFO: {

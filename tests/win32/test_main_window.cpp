@@ -229,6 +229,40 @@ TEST_F(MainWindowTest, ViewWorksFromAnotherThread) {
   EXPECT_EQ(WindowText(hwndStEd2), "Новый текст");
 }
 
+TEST_F(MainWindowTest, MovesAreStoredButNotTheMinimisedPlace) {
+  SetWindowPos(Glhwnd, nullptr, 40, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT placed{};
+  GetWindowRect(Glhwnd, &placed);
+  EXPECT_EQ(move_v.StoredWindowPosition().left, 40);
+  EXPECT_EQ(move_v.StoredWindowPosition().top, 60);
+  EXPECT_EQ(move_v.StoredWindowRectangle().left, placed.left);
+  EXPECT_EQ(move_v.StoredWindowRectangle().right, placed.right);
+  EXPECT_EQ(move_v.StoredWindowRectangle().bottom, placed.bottom);
+
+  // Closed while minimised, the next start must not open at the icon place.
+  ShowWindow(Glhwnd, SW_MINIMIZE);
+  EXPECT_TRUE(IsIconic(Glhwnd));
+  EXPECT_EQ(move_v.StoredWindowPosition().left, 40);
+  EXPECT_EQ(move_v.StoredWindowPosition().top, 60);
+  EXPECT_EQ(move_v.StoredWindowRectangle().left, placed.left);
+  EXPECT_EQ(move_v.StoredWindowRectangle().top, placed.top);
+  EXPECT_EQ(move_v.StoredWindowRectangle().right, placed.right);
+  EXPECT_EQ(move_v.StoredWindowRectangle().bottom, placed.bottom);
+  ShowWindow(Glhwnd, SW_RESTORE);
+  EXPECT_EQ(move_v.StoredWindowPosition().left, 40);
+  EXPECT_EQ(move_v.StoredWindowRectangle().right, placed.right);
+
+  // The position is kept cut to 16 bits, the rectangle whole.
+  SetWindowPos(Glhwnd, nullptr, 40000, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT distant{};
+  GetWindowRect(Glhwnd, &distant);
+  if (distant.left == 40000) {
+    EXPECT_EQ(move_v.StoredWindowPosition().left, 40000 - 65536);
+    EXPECT_EQ(move_v.StoredWindowRectangle().left, 40000);
+  }
+  SetWindowPos(Glhwnd, nullptr, 40, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 TEST_F(MainWindowTest, AStoredRectangleAndTheExitCommand) {
   const HWND saved[] = {Glhwnd, hwndSb, hwndStEd1, hwndStEd2, hwndKn1, hwndKn2};
   move_v.SetWindowRectangle(30, 40, 530, 340);
