@@ -68,8 +68,14 @@ int CloseWaveIn(StationState& station) { return CloseWave(station.buf_sound_in);
 
 int CloseWaveOut(StationState& station) { return CloseWave(station.buf_sound_out); }
 
-int GoInWave(StationState& station, WaveControl& record, AudioBackend& devices) {
-  std::unique_ptr<AudioStream> stream = devices.Open(AudioDirection::Capture, record.device);
+namespace {
+
+// The life of one audio thread: open the device (a failure leaves the record
+// closed), report it open, move one block per pass while the owner lets it
+// run, then close the device before reporting it closed.
+template <class MoveBlock>
+int RunStream(WaveControl& record, AudioBackend& devices, AudioDirection direction, MoveBlock move_block) {
+  std::unique_ptr<AudioStream> stream = devices.Open(direction, record.device);
   if (!stream) {
     record.state.store(kWaveClosed, std::memory_order_release);
     return 0;
@@ -77,14 +83,22 @@ int GoInWave(StationState& station, WaveControl& record, AudioBackend& devices) 
   record.state.store(kWaveOpen, std::memory_order_release);
   int16_t block[kAudioBlockSamples];
   while (Running(record)) {
-    if (stream->Read(block))
-      station.DTMFbuffer.Put(block);
-    else
-      std::this_thread::sleep_for(kBlockTime);
+    // A device that refuses a block is given one block time before the next.
+    if (!move_block(*stream, block)) std::this_thread::sleep_for(kBlockTime);
   }
   stream.reset();
   record.state.store(kWaveClosed, std::memory_order_release);
   return 0;
+}
+
+}  // namespace
+
+int GoInWave(StationState& station, WaveControl& record, AudioBackend& devices) {
+  return RunStream(record, devices, AudioDirection::Capture, [&](AudioStream& stream, int16_t* block) {
+    if (!stream.Read(block)) return false;
+    station.DTMFbuffer.Put(block);
+    return true;
+  });
 }
 
 bool FillPlaybackBlock(StationState& station, int16_t* block) {
@@ -108,20 +122,10 @@ bool FillPlaybackBlock(StationState& station, int16_t* block) {
 }
 
 int GoOutWave(StationState& station, WaveControl& record, AudioBackend& devices) {
-  std::unique_ptr<AudioStream> stream = devices.Open(AudioDirection::Playback, record.device);
-  if (!stream) {
-    record.state.store(kWaveClosed, std::memory_order_release);
-    return 0;
-  }
-  record.state.store(kWaveOpen, std::memory_order_release);
-  int16_t block[kAudioBlockSamples];
-  while (Running(record)) {
+  return RunStream(record, devices, AudioDirection::Playback, [&](AudioStream& stream, int16_t* block) {
     FillPlaybackBlock(station, block);
-    if (!stream->Write(block)) std::this_thread::sleep_for(kBlockTime);
-  }
-  stream.reset();
-  record.state.store(kWaveClosed, std::memory_order_release);
-  return 0;
+    return stream.Write(block);
+  });
 }
 
 }  // namespace quillon
