@@ -11,12 +11,11 @@
 
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 
 namespace quillon {
 namespace {
 
-const double kRate = 8000;
 
 // Three blocks of text, then the closing half window, with noise of the
 // signal's power added over the whole band.
@@ -24,8 +23,8 @@ std::vector<double> NoisySignal(const OliviaMode& mode) {
   MFSK_Transmitter<double> tx;
   tx.Tones = static_cast<unsigned>(mode.Tones());
   tx.Bandwidth = static_cast<unsigned>(mode.Bandwidth());
-  tx.SampleRate = tx.OutputSampleRate = kRate;
-  tx.BandEdge = static_cast<float>((1500 - mode.Bandwidth() * (1 - 0.5 / mode.Tones()) / 2) / 500);
+  tx.SampleRate = tx.OutputSampleRate = kSampleRateHz;
+  tx.BandEdge = static_cast<float>((kCentreFrequencyHz - mode.Bandwidth() * (1 - 0.5 / mode.Tones()) / 2) / 500);
   tx.Reverse = 0;
   std::vector<double> audio;
   if (tx.Preset() < 0) return audio;
@@ -49,7 +48,7 @@ void ReceiverProcess(benchmark::State& state) {
   MFSK_Receiver<double> rx;
   rx.Tones = static_cast<unsigned>(mode.Tones());
   rx.Bandwidth = static_cast<unsigned>(mode.Bandwidth());
-  rx.BandEdge = static_cast<float>((1500 - std::trunc(mode.Bandwidth() * (1 - 0.5 / mode.Tones()) / 2)) / 500);
+  rx.BandEdge = static_cast<float>((kCentreFrequencyHz - std::trunc(mode.Bandwidth() * (1 - 0.5 / mode.Tones()) / 2)) / 500);
   if (audio.size() < 512 || rx.Preset() < 0) {
     state.SkipWithError("Preset failed");
     return;
@@ -66,7 +65,7 @@ void ReceiverProcess(benchmark::State& state) {
     samples += 512;
   }
   state.SetLabel(mode.label);
-  state.counters["realtime_x"] = benchmark::Counter(samples / kRate, benchmark::Counter::kIsRate);
+  state.counters["realtime_x"] = benchmark::Counter(samples / kSampleRateHz, benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(ReceiverProcess)->DenseRange(0, 18);

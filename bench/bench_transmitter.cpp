@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/Transmitter.h"
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 
 namespace quillon {
 namespace {
@@ -16,9 +16,9 @@ void TransmitterOutput(benchmark::State& state) {
   MFSK_Transmitter<double> tx;
   tx.Tones = static_cast<unsigned>(mode.Tones());
   tx.Bandwidth = static_cast<unsigned>(mode.Bandwidth());
-  tx.SampleRate = 8000;
-  tx.OutputSampleRate = 8000;
-  tx.BandEdge = static_cast<float>((1500 - mode.Bandwidth() / 2.0) / 500);  // band centred on 1500 Hz
+  tx.SampleRate = kSampleRateHz;
+  tx.OutputSampleRate = kSampleRateHz;
+  tx.BandEdge = static_cast<float>((kCentreFrequencyHz - mode.Bandwidth() / 2.0) / 500);  // band centred on 1500 Hz
   tx.Reverse = 0;
   if (tx.Preset() < 0) {
     state.SkipWithError("Preset failed");
@@ -38,7 +38,7 @@ void TransmitterOutput(benchmark::State& state) {
     samples += n;
   }
   state.SetLabel(mode.label);
-  state.counters["audio_s_per_s"] = benchmark::Counter(samples / 8000, benchmark::Counter::kIsRate);
+  state.counters["audio_s_per_s"] = benchmark::Counter(samples / kSampleRateHz, benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(TransmitterOutput)->DenseRange(0, 18);

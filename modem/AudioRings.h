@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "engine/Containers.h"
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 
 namespace quillon {
 

@@ -14,7 +14,6 @@ namespace quillon {
 namespace {
 
 constexpr auto kPassPeriod = std::chrono::milliseconds(100);
-constexpr double kCentreFrequency = 1500.0;  // Hz, every mode is centred here
 
 class Driver {
  public:
@@ -46,10 +45,7 @@ class Driver {
 
  private:
   void BuildModem(int mode) {
-    adapter_ = std::make_unique<olivia>(static_cast<unsigned>(mode), station_);
-    adapter_->init();
-    adapter_->set_freq(kCentreFrequency);
-    adapter_->tx_init();
+    adapter_ = MakeOliviaModem(mode, station_);
     station_.modem.store(adapter_.get(), std::memory_order_release);
   }
 

@@ -14,7 +14,7 @@
 
 #include "link/Archive.h"
 #include "link/LinkView.h"
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 #include "modem/StationState.h"
 
 namespace quillon {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/ModeTable.h"
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
 
@@ -12,8 +13,6 @@ namespace quillon {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kSampleRate = 8000;          // Hz, both chains and the sound card
-constexpr double kCentre = 1500.0;         // Hz
 constexpr int kSyncMargin = 8;             // trial offsets either side, in FFT bins
 constexpr int kSyncIntegration = 4;        // blocks
 constexpr double kTransmitLevelDb = -3.0;
@@ -32,7 +31,7 @@ olivia::olivia(unsigned mode) : olivia(mode, ProcessStationState()) {}
 
 olivia::olivia(unsigned mode, StationState& station_state) : modem(station_state) {
   mode_id = mode;
-  sample_rate = kSampleRate;
+  sample_rate = kSampleRateHz;
   ProgDefaults& defaults = station.progdefaults;
   const OliviaMode& row = ModeByNumber(static_cast<int>(mode));
   if (mode == static_cast<unsigned>(kDiagnosticMode)) {
@@ -72,7 +71,7 @@ void olivia::init() {
   restart();
   modem::init();
   rx_init();
-  set_freq(kCentre);
+  set_freq(kCentreFrequencyHz);
 }
 
 void olivia::restart() {
@@ -83,7 +82,7 @@ void olivia::restart() {
   }
   sync_margin = station.progdefaults.sync_margin;
   sync_integration = station.progdefaults.sync_integration;
-  sample_rate = kSampleRate;
+  sample_rate = kSampleRateHz;
   signal_width = 125 << width_code;  // the nominal bandwidth, for now
 
   MFSK_Transmitter<double>& tx = *transmitter;
@@ -270,6 +269,14 @@ void olivia::rx_flush() {
   receiver->Flush();
   unsigned char ch = 0;
   while (receiver->GetChar(ch)) station.link.Bufer_Olivia.Put(ch);
+}
+
+std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station) {
+  auto adapter = std::make_unique<olivia>(static_cast<unsigned>(mode_number), station);
+  adapter->init();
+  adapter->set_freq(kCentreFrequencyHz);
+  adapter->tx_init();
+  return adapter;
 }
 
 }  // namespace quillon

@@ -82,4 +82,8 @@ class olivia : public modem {
   double rx_half_band = 0.0;
 };
 
+// The adapter for a mode number, made ready the one way every station runs
+// it: constructed, init, set_freq at the band centre, tx_init.
+std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station);
+
 }  // namespace quillon

@@ -34,7 +34,7 @@ int InitWave(StationState& station, WaveControl& record, AudioBackend& devices, 
   StopThread(record);
   record.device = device;
   record.channels = 1;
-  record.rate = kAudioSampleRate;
+  record.rate = kSampleRateHz;
   record.run.store(1, std::memory_order_release);
   record.state.store(kWaveStarting, std::memory_order_release);
   record.thread = std::thread(function, std::ref(station), std::ref(record), std::ref(devices));

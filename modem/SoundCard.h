@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 #include "modem/StationState.h"
 
 namespace quillon {

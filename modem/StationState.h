@@ -9,9 +9,9 @@
 #include <atomic>
 
 #include "link/LinkState.h"
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 #include "modem/AudioRings.h"
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 #include "modem/ProgDefaults.h"
 #include "modem/WaveControl.h"
 

@@ -5,7 +5,7 @@
 
 #include "link/Cp1251.h"
 #include "tools/Args.h"
-#include "tools/ChannelSimulator.h"
+#include "tools/channel/ChannelSimulator.h"
 #include "tools/CliError.h"
 #include "tools/Console.h"
 #include "tools/FrameDecoder.h"
@@ -91,9 +91,9 @@ std::string MessageText(const Args& args) {
 
 Audio WithSilence(const Audio& audio, double lead_s, double tail_s) {
   if (lead_s < 0.0 || tail_s < 0.0) throw CliError("--lead and --tail are seconds, not negative");
-  Audio padded(static_cast<std::size_t>(std::lround(lead_s * kToolSampleRate)), 0);
+  Audio padded(static_cast<std::size_t>(std::lround(lead_s * kSampleRateHz)), 0);
   padded.insert(padded.end(), audio.begin(), audio.end());
-  padded.resize(padded.size() + static_cast<std::size_t>(std::lround(tail_s * kToolSampleRate)), 0);
+  padded.resize(padded.size() + static_cast<std::size_t>(std::lround(tail_s * kSampleRateHz)), 0);
   return padded;
 }
 
@@ -112,7 +112,7 @@ int RunEncode(const Words& words) {
   if (!args.Has("mode")) throw CliError("encode needs -m MODE");
   if (!args.Has("output")) throw CliError("encode needs -o OUT.wav (or -o - for raw samples)");
   const OliviaMode& mode = ParseMode(args.Text("mode"));
-  const long rate = args.Integer("rate", kToolSampleRate);
+  const long rate = args.Integer("rate", kSampleRateHz);
   if (rate < 1000 || rate > 384000) throw CliError("--rate must be 1000..384000 samples per second");
   const std::string text = MessageText(args);
   const Audio audio = WithSilence(EncodeMessage(mode, text), args.Number("lead", 0.0), args.Number("tail", 0.0));
@@ -142,7 +142,7 @@ ChannelSettings ChannelSettingsFrom(const Args& args) {
   settings.add_noise = args.Has("snr");
   settings.snr_db = args.Number("snr", 0.0);
   settings.noise_bandwidth_hz = args.Number("noise-bw", 2500.0);
-  if (!(settings.noise_bandwidth_hz > 0.0 && settings.noise_bandwidth_hz <= kToolSampleRate / 2.0))
+  if (!(settings.noise_bandwidth_hz > 0.0 && settings.noise_bandwidth_hz <= kSampleRateHz / 2.0))
     throw CliError("--noise-bw must be above 0 and at most 4000 Hz");
   settings.offset_hz = args.Number("offset", 0.0);
   settings.fading = ParseFading(args.Text("fading", "none"));

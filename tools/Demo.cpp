@@ -10,7 +10,7 @@
 #include "link/Cp1251.h"
 #include "link/LinkController.h"
 #include "tools/Args.h"
-#include "tools/ChannelSimulator.h"
+#include "tools/channel/ChannelSimulator.h"
 #include "tools/CliError.h"
 #include "tools/Commands.h"
 #include "tools/Console.h"
@@ -180,7 +180,7 @@ int RunDemo(const Words& words) {
   const Audio sent = sender.Transmit(text, sender_view);
   if (sent.empty()) throw CliError("the link controller sent nothing: " + Utf8(sender_view.Status()));
   std::fprintf(out, "  status bar: %s\n  on air: %.2f s of audio (opening tone burst, Olivia blocks, closing tone burst)\n\n",
-               Utf8(sender_view.Status()).c_str(), sent.size() / double(kToolSampleRate));
+               Utf8(sender_view.Status()).c_str(), sent.size() / double(kSampleRateHz));
 
   ChannelSimulator channel(channel_settings);
   const Audio heard = channel.Apply(sent);
@@ -200,7 +200,7 @@ int RunDemo(const Words& words) {
   for (std::size_t at = 0; at < heard.size(); at += kAudioBlockSamples) {
     const int count = static_cast<int>(std::min<std::size_t>(kAudioBlockSamples, heard.size() - at));
     receiver.Hear(heard.data() + at, count);
-    now_s = static_cast<double>(at + count) / kToolSampleRate;
+    now_s = static_cast<double>(at + count) / kSampleRateHz;
     while (next_tick_s <= now_s) {
       controller.Tick();
       next_tick_s += kTickSeconds;

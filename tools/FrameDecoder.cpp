@@ -27,7 +27,7 @@ void FrameDecoder::Hear(const int16_t* samples, int count) {
     samples_heard_ += n;
     samples += n;
     count -= n;
-    DrainReceiveRing(static_cast<double>(samples_heard_) / kToolSampleRate);
+    DrainReceiveRing(static_cast<double>(samples_heard_) / kSampleRateHz);
   }
 }
 
@@ -36,7 +36,7 @@ void FrameDecoder::Finish() {
   // blocks are decided several blocks later. rx_flush alone leaves the last
   // decisions of a short transmission in the slower modes unmade, so the
   // recording is followed by a quiet channel first.
-  const double audio_s = static_cast<double>(samples_heard_) / kToolSampleRate;
+  const double audio_s = static_cast<double>(samples_heard_) / kSampleRateHz;
   const std::vector<int16_t> quiet(kAudioBlockSamples, 0);
   for (long long left = kQuietBlocksAfter * ModeBlockSamples(station_.Mode()); left > 0; left -= kAudioBlockSamples) {
     station_.Hear(quiet.data(), kAudioBlockSamples);

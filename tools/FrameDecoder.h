@@ -9,7 +9,7 @@
 
 #include "link/FrameReceiver.h"
 #include "tools/Station.h"
-#include "tools/WavIo.h"
+#include "tools/wav/WavIo.h"
 
 namespace quillon {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 #include "tools/CliError.h"
 
 namespace quillon {
@@ -59,7 +59,7 @@ int ModeSymbolLen(const OliviaMode& mode) {
   return 1 << (bits_per_symbol - mode.width_code + 7);
 }
 
-double ModeBinHz(const OliviaMode& mode) { return static_cast<double>(kAudioSampleRate) / ModeSymbolLen(mode); }
+double ModeBinHz(const OliviaMode& mode) { return static_cast<double>(kSampleRateHz) / ModeSymbolLen(mode); }
 
 int ModeBlockSamples(const OliviaMode& mode) { return kSymbolsPerBlock * ModeSymbolLen(mode) / 2; }
 

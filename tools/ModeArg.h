@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 
 namespace quillon {
 

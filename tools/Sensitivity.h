@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "modem/ModeTable.h"
-#include "tools/ChannelSimulator.h"
+#include "engine/ModeTable.h"
+#include "tools/channel/ChannelSimulator.h"
 
 namespace quillon {
 

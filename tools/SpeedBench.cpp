@@ -3,7 +3,7 @@
 #include <chrono>
 #include <memory>
 
-#include "tools/ChannelSimulator.h"
+#include "tools/channel/ChannelSimulator.h"
 #include "tools/FrameDecoder.h"
 #include "tools/ModeArg.h"
 #include "tools/Station.h"
@@ -38,14 +38,14 @@ std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& m
     auto started = Clock::now();
     const Audio sent = station.Transmit(kBenchText, view);
     const double transmit_s = Seconds(started);
-    speed.audio_s = double(sent.size()) / kToolSampleRate;
+    speed.audio_s = double(sent.size()) / kSampleRateHz;
     speed.transmit_rtf = speed.audio_s / transmit_s;
 
     const Audio heard = Recording(sent);
     FrameDecoder decoder(*mode);
     started = Clock::now();
     decoder.HearAll(heard);
-    speed.receive_rtf = double(heard.size()) / kToolSampleRate / Seconds(started);
+    speed.receive_rtf = double(heard.size()) / kSampleRateHz / Seconds(started);
     speeds.push_back(speed);
   }
   return speeds;
@@ -62,7 +62,7 @@ double MeasureAllReceiversRtf(int threads, double* audio_s) {
               [&](std::size_t index) { decoders[index] = std::make_unique<FrameDecoder>(*modes[index]); });
   const auto started = Clock::now();
   ParallelFor(modes.size(), threads, [&](std::size_t index) { decoders[index]->HearAll(heard); });
-  *audio_s = double(heard.size()) / kToolSampleRate;
+  *audio_s = double(heard.size()) / kSampleRateHz;
   return *audio_s / Seconds(started);
 }
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 
 namespace quillon {
 

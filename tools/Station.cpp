@@ -8,7 +8,6 @@
 namespace quillon {
 namespace {
 
-constexpr double kCentreFrequency = 1500.0;  // Hz, every mode is centred here
 // The playback side asks for audio only when the ring is empty, so it never
 // holds more than one tx_process step (at most 22 blocks).
 constexpr int kTransmitBlocks = 64;
@@ -32,10 +31,7 @@ class UpperTextView : public LinkView {
 }  // namespace
 
 Station::Station(const OliviaMode& mode)
-    : mode_(mode), state_(link_, kTransmitBlocks), adapter_(std::make_unique<olivia>(mode.number, state_)) {
-  adapter_->init();
-  adapter_->set_freq(kCentreFrequency);
-  adapter_->tx_init();
+    : mode_(mode), state_(link_, kTransmitBlocks), adapter_(MakeOliviaModem(mode.number, state_)) {
   state_.modem.store(adapter_.get());
 }
 

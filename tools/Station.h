@@ -1,7 +1,7 @@
 #pragma once
 // One station of the program without its threads: the link's rings and
 // flags, the station state and the Olivia adapter, built the way the modem
-// driver builds it (constructor, init, set_freq(1500), tx_init). The tool
+// driver builds it (MakeOliviaModem). The tool
 // plays the threads' parts itself, step by step: the link controller's tick,
 // the playback thread pulling tx_process, the driver handing captured blocks
 // to rx_process.
@@ -11,10 +11,10 @@
 
 #include "link/LinkState.h"
 #include "link/LinkView.h"
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 #include "modem/Olivia.h"
 #include "modem/StationState.h"
-#include "tools/WavIo.h"
+#include "tools/wav/WavIo.h"
 
 namespace quillon {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
 

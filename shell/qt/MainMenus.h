@@ -11,7 +11,7 @@
 #include <functional>
 #include <map>
 
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 
 namespace quillon {
 

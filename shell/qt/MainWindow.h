@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 #include "modem/StationState.h"
 #include "shell/IconRule.h"
 #include "shell/Settings.h"

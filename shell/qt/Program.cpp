@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QThread>
 
-#include "modem/AudioDevices.h"
-#include "modem/ModeTable.h"
+#include "modem/audio/AudioDevices.h"
+#include "engine/ModeTable.h"
 #include "modem/SoundCard.h"
 #include "shell/qt/StatusIcons.h"
 

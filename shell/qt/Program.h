@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "link/Archive.h"
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 #include "modem/Driver.h"
 #include "modem/StationState.h"
 #include "shell/Settings.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "modem/AudioDevice.h"
+#include "modem/audio/AudioDevice.h"
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
 #include "shell/win32/ShellWindows.h"

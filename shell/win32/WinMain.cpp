@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "link/LinkState.h"
-#include "modem/AudioDevices.h"
+#include "modem/audio/AudioDevices.h"
 #include "modem/Driver.h"
 #include "modem/SoundCard.h"
 #include "modem/StationState.h"

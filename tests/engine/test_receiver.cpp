@@ -12,7 +12,7 @@
 #include "engine/Hadamard.h"
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 
 namespace quillon {
 namespace {

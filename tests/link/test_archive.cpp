@@ -4,7 +4,8 @@
 
 #include "link/Archive.h"
 #include "link/Cp1251.h"
-#include "tests/link/TempHome.h"
+#include "tests/support/FixedClock.h"
+#include "tests/support/TempHome.h"
 
 namespace quillon {
 namespace {

@@ -10,8 +10,9 @@
 #include "link/Cp1251.h"
 #include "link/Frame.h"
 #include "link/LinkController.h"
-#include "tests/link/RecordingView.h"
-#include "tests/link/TempHome.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/FixedClock.h"
+#include "tests/support/TempHome.h"
 
 namespace quillon {
 namespace {

@@ -16,11 +16,11 @@
 
 #include "link/Cp1251.h"
 #include "link/Frame.h"
-#include "modem/AudioDevices.h"
+#include "modem/audio/AudioDevices.h"
 #include "modem/Driver.h"
 #include "modem/Modem.h"
 #include "modem/SoundCard.h"
-#include "tests/modem/RecordingView.h"
+#include "tests/support/RecordingView.h"
 
 namespace quillon {
 namespace {
@@ -81,7 +81,7 @@ class WholeStation : public testing::Test {
 
   // Types the text and presses "Передать".
   void PressTransmit(const std::string& cp1251) {
-    view_.SetUpperText(cp1251);
+    view_.SetUpper(cp1251);
     ASSERT_TRUE(WaitFor([&] { return link_.PRD_R.load() == 0 && link_.Ura.load() == 0; }, 20s));
     link_.Ura = 1;
   }
@@ -99,7 +99,7 @@ class WholeStation : public testing::Test {
           return view_.StatusShown(GoodStatus(cp1251)) && link_.PRD_R.load() == 0 && link_.PRM_R.load() == 0;
         },
         45s);
-    ASSERT_TRUE(heard) << "status: " << (view_.Status().empty() ? "" : view_.Status().back());
+    ASSERT_TRUE(heard) << "status: " << (view_.Statuses().empty() ? "" : view_.Statuses().back());
     EXPECT_FALSE(indicator_early);
     EXPECT_EQ(view_.Lower(), cp1251);
     EXPECT_EQ(link_.USPESHNO.load(), 1);
@@ -124,11 +124,11 @@ class WholeStation : public testing::Test {
   }
 
   void ChangeModeAndWaitForRestart(int mode) {
-    const std::size_t shown = view_.Status().size();
+    const std::size_t shown = view_.Statuses().size();
     station_.mode_number = mode;
     ASSERT_TRUE(WaitFor(
         [&] {
-          const std::vector<std::string> status = view_.Status();
+          const std::vector<std::string> status = view_.Statuses();
           for (std::size_t i = shown; i < status.size(); ++i)
             if (status[i] == "RESTART") return true;
           return false;

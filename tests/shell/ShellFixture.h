@@ -14,11 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "modem/AudioDevices.h"
+#include "modem/audio/AudioDevices.h"
 #include "modem/StationState.h"
 #include "shell/Settings.h"
 #include "shell/qt/MainWindow.h"
-#include "tests/shell/TempHome.h"
+#include "tests/shell/SettingsBytes.h"
+#include "tests/support/TempHome.h"
 
 namespace quillon {
 

@@ -7,7 +7,7 @@
 #include <QStatusBar>
 #include <QtTest>
 
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 #include "shell/Layout.h"
 #include "shell/Texts.h"
 #include "tests/shell/ShellFixture.h"

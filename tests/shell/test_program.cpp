@@ -11,7 +11,7 @@
 #include "link/Archive.h"
 #include "link/Cp1251.h"
 #include "link/Frame.h"
-#include "modem/AudioDevices.h"
+#include "modem/audio/AudioDevices.h"
 #include "shell/qt/Program.h"
 #include "tests/shell/ShellFixture.h"
 

@@ -3,12 +3,13 @@
 
 #include <QtTest>
 
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 #include "shell/IconRule.h"
 #include "shell/Layout.h"
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
-#include "tests/shell/TempHome.h"
+#include "tests/shell/SettingsBytes.h"
+#include "tests/support/TempHome.h"
 
 using namespace quillon;
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "modem/ModeTable.h"
+#include "engine/ModeTable.h"
 
 namespace quillon {
 namespace {

@@ -1,0 +1,83 @@
+#pragma once
+// A LinkView double that records every call. Calls may come from the link
+// controller or driver thread while the test thread reads, hence the lock.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/LinkView.h"
+
+namespace quillon {
+
+class RecordingView : public LinkView {
+ public:
+  std::string FetchUpperText(int max_bytes) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++fetches;
+    fetch_limit = max_bytes;
+    return upper_text.substr(0, static_cast<std::size_t>(max_bytes < 0 ? 0 : max_bytes));
+  }
+  void SetLowerText(const std::string& text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lower_text = text;
+    lower_sets.push_back(text);
+  }
+  void InsertLowerChar(unsigned char character) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lower_text.push_back(static_cast<char>(character));
+    typed.push_back(static_cast<char>(character));
+  }
+  void SetStatusText(const std::string& text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    statuses.push_back(text);
+  }
+  void FocusArchiveButton() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++focus_requests;
+  }
+  void Iconki() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++icon_updates;
+  }
+
+  // Safe while a station thread runs.
+  void SetUpper(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    upper_text = text;
+  }
+  std::string Lower() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lower_text;
+  }
+  std::vector<std::string> Statuses() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statuses;
+  }
+  std::string LastStatus() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statuses.empty() ? std::string() : statuses.back();
+  }
+  bool StatusShown(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& shown : statuses)
+      if (shown == text) return true;
+    return false;
+  }
+
+  // Read these directly only while no station thread runs.
+  std::string upper_text;
+  std::string lower_text;
+  std::vector<std::string> lower_sets;
+  std::string typed;
+  std::vector<std::string> statuses;
+  int fetches = 0;
+  int fetch_limit = 0;
+  int focus_requests = 0;
+  int icon_updates = 0;
+
+ private:
+  std::mutex mutex_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,79 @@
+#pragma once
+// The HF channel between two stations: clock drift, silence around the
+// signal, Watterson fading (two equal-power Rayleigh paths with Gaussian
+// Doppler spectra, ITU-R F.1487 / CCIR 520), a frequency offset, and white
+// Gaussian noise at a signal-to-noise ratio given in a noise bandwidth.
+// Seeded and deterministic.
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tools/channel/Fft.h"
+#include "tools/wav/WavIo.h"
+
+namespace quillon {
+
+enum class Fading { kNone, kGood, kModerate, kPoor, kFlutter };
+
+struct FadingProfile {
+  double delay_ms;   // between the two paths
+  double spread_hz;  // 2 sigma width of each path's Doppler power spectrum
+};
+
+// Throws CliError for a word that is not none/awgn/good/moderate/poor/flutter.
+Fading ParseFading(const std::string& word);
+const char* FadingName(Fading fading);
+FadingProfile ProfileOf(Fading fading);
+
+struct ChannelSettings {
+  bool add_noise = false;
+  double snr_db = 0.0;
+  double noise_bandwidth_hz = 2500.0;
+  double offset_hz = 0.0;
+  Fading fading = Fading::kNone;
+  // Positive: the sending station's sample clock runs fast, so its audio
+  // arrives shorter and higher in frequency.
+  double drift_ppm = 0.0;
+  double lead_s = 0.0;
+  double tail_s = 0.0;
+  std::uint64_t seed = 1;
+};
+
+struct ChannelReport {
+  // The signal power over the non-silent part of the faded signal over the
+  // power of the noise actually added, counted in the noise bandwidth.
+  double measured_snr_db = 0.0;
+  double signal_seconds = 0.0;  // length of the non-silent part
+  double output_gain = 1.0;     // applied to keep 16-bit output from clipping
+};
+
+class ChannelSimulator {
+ public:
+  explicit ChannelSimulator(const ChannelSettings& settings);
+
+  // In and out in 16-bit sample units at 8000 samples/s, no scaling or
+  // clipping. Throws CliError when noise is asked for over silent input.
+  std::vector<double> Apply(const std::vector<double>& input);
+  // The same, scaled down as a whole only if it would clip, then rounded.
+  Audio Apply(const Audio& input);
+
+  const ChannelReport& Report() const { return report_; }
+
+ private:
+  ChannelSettings settings_;
+  std::mt19937_64 random_;
+  ChannelReport report_;
+};
+
+// A complex Gaussian process of unit mean power whose power spectrum is a
+// Gaussian of sigma = spread / 2 (so the shaping filter's amplitude response
+// has sigma = spread / sqrt 2), generated in the frequency domain.
+ComplexSignal DopplerTap(std::size_t length, double sample_rate, double spread_hz, std::mt19937_64& random);
+
+// The mean power of the blocks of `x` that are not silent (256-sample blocks
+// within 30 dB of the loudest one); `active` receives one flag per sample.
+double ActiveSignalPower(const std::vector<double>& x, std::vector<bool>* active);
+
+}  // namespace quillon
