@@ -34,10 +34,10 @@ olivia::olivia(unsigned mode, StationState& station_state) : modem(station_state
   sample_rate = kSampleRateHz;
   ProgDefaults& defaults = station.progdefaults;
   const OliviaMode& row = ModeByNumber(static_cast<int>(mode));
-  if (mode == static_cast<unsigned>(kDiagnosticMode)) {
-    std::printf("tones %d    %d    %d    %d    %d    %d\n", tones_code, width_code, defaults.tones_code,
-                defaults.width_code, defaults.sync_margin, defaults.sync_integration);
-    std::fflush(stdout);
+  if (mode == static_cast<unsigned>(kDiagnosticMode) && station.diagnostic_output != nullptr) {
+    std::fprintf(station.diagnostic_output, "tones %d    %d    %d    %d    %d    %d\n", tones_code, width_code,
+                 defaults.tones_code, defaults.width_code, defaults.sync_margin, defaults.sync_integration);
+    std::fflush(station.diagnostic_output);
   }
   tones_code = row.tones_code;
   width_code = row.width_code;

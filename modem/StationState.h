@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdio>
 
 #include "link/LinkState.h"
 #include "modem/audio/AudioDevice.h"
@@ -48,6 +49,10 @@ struct StationState {
   // The active adapter; created and deleted by the driver thread, called by
   // the link controller (Start) and the playback thread (tx_process).
   std::atomic<quillon::modem*> modem{nullptr};
+
+  // Where the adapter prints its one diagnostic line when it is built for
+  // mode 93: standard output in the program, nullptr for none.
+  std::FILE* diagnostic_output = stdout;
 
   WaveControl buf_sound_in;
   WaveControl buf_sound_out;
