@@ -101,7 +101,22 @@ class RateConverter {
     return sum;
   }
 
-  // The output needs room for ceil(count * OutputRate + 2) samples.
+  // Most outputs one Process call of `count` inputs can give, at the rate in
+  // effect since the last Reset (0 when no finite positive rate is, as
+  // Process then gives nothing). With r = OverSampling / OutStep: output k
+  // (from 1) lies k x OutStep phases after the Reset and needs phase
+  // floor(k x OutStep) + 1 inside the newest input interval, so after m
+  // inputs there are T(m) = ceil((m + 1 - 1/OverSampling) x r) - 1 outputs,
+  // fewer than (m + 1) x r. The first call thus gives fewer than
+  // (count + 1) x r (the first interval needs no input), a later call
+  // T(m + count) - T(m) < count x r + 1. Two more cover an output that the
+  // rounding of the running position moves across a call boundary.
+  unsigned OutputRoom(unsigned count) const {
+    if (!(OutStep > 0) || !std::isfinite(OutStep)) return 0;
+    return static_cast<unsigned>(std::ceil((count + 1.0) * OverSampling / OutStep)) + 2;
+  }
+
+  // The output needs room for OutputRoom(count) samples.
   int Process(const Type* input, unsigned count, Type* output) {
     // A rate that is not a finite positive number would run the loop below
     // forever without consuming input.
@@ -135,8 +150,7 @@ class RateConverter {
   // Appends behind the elements already in the sequence; -1 when it cannot
   // make room.
   int Process(const Type* input, unsigned count, Seq<Type>& output) {
-    const unsigned room = static_cast<unsigned>(std::ceil(count * OutputRate + 2));
-    if (output.EnsureSpace(output.Len + room) < 0) return -1;
+    if (output.EnsureSpace(output.Len + OutputRoom(count)) < 0) return -1;
     const int produced = Process(input, count, output.Elem.get() + output.Len);
     output.Len += static_cast<unsigned>(produced);
     return produced;

@@ -98,7 +98,9 @@ class MFSK_Transmitter {
     if (!(ratio > 0) || !std::isfinite(ratio)) return Fail();
     Converter.OutputRate = ratio;
     if (Converter.Preset() < 0) return Fail();
-    MaxOutLen = static_cast<unsigned>(std::ceil(Modulator.SymbolStep * OutputSampleRate / SampleRate + 2));
+    // One symbol period of input; the first call after Preset also gives the
+    // outputs of the converter's first input interval.
+    MaxOutLen = Converter.OutputRoom(Modulator.SymbolStep);
     if (ReallocArray(ConverterOutput, MaxOutLen) < 0) return Fail();
 
     SymbolPtr = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/RateConverter.h"
@@ -24,10 +25,12 @@ std::vector<double> Convert(double rate, const std::vector<double>& input, const
   unsigned pos = 0;
   for (unsigned c = 0; pos < input.size(); ++c) {
     const unsigned n = std::min<unsigned>(chunks[c % chunks.size()], input.size() - pos);
-    std::vector<double> block(static_cast<size_t>(std::ceil(n * rate + 2)));
+    // Exactly the room the converter asks for, so that AddressSanitizer
+    // sees any sample written beyond it.
+    std::vector<double> block(converter.OutputRoom(n));
     const int m = converter.Process(input.data() + pos, n, block.data());
     EXPECT_GE(m, 0);
-    EXPECT_LE(static_cast<size_t>(m), block.size());
+    EXPECT_LE(static_cast<size_t>(m), block.size()) << "rate " << rate << " call " << c;
     out.insert(out.end(), block.begin(), block.begin() + m);
     pos += n;
   }
@@ -128,18 +131,49 @@ TEST(RateConverter, SequenceFormAppends) {
   for (int i = 0; i < 100; ++i) EXPECT_EQ(seq[10 + i], alone[i]);
 }
 
+// The outputs of the first input interval need no input, so the first call
+// after a Reset gives about one interval's worth (OutputRate) more than the
+// input alone would. Every call, first or later, of any size, must fit the
+// room the converter asks for, and over the whole stream the count stays
+// (inputs + 15/16) x rate less at most one: nothing lost, nothing invented.
+TEST(RateConverter, EveryCallFitsItsRoomAtAnyRate) {
+  const std::vector<double> input = Ramp(5000);
+  for (double rate : {0.5, 1.0, 11025.0 / 8000, 2.0, 3.0, 44100.0 / 8000, 6.0, 12.0}) {
+    for (const auto& chunks : std::vector<std::vector<unsigned>>{{1}, {16}, {7, 0, 13}, {256, 3}, {2048}}) {
+      const std::vector<double> out = Convert(rate, input, chunks);
+      const double exact = (input.size() + 15.0 / 16) * rate;
+      EXPECT_NEAR(static_cast<double>(out.size()), exact - 0.5, 0.5 + 1e-9) << "rate " << rate;
+    }
+  }
+}
+
+// The sequence form makes its room from the same bound: at 5.5 times the
+// rate the first 16 inputs give 93 outputs, more than 16 x 5.5 + 2.
+TEST(RateConverter, SequenceFormMakesRoomForTheFirstInterval) {
+  RateConverter<double> converter;
+  converter.OutputRate = 44100.0 / 8000;
+  ASSERT_EQ(converter.Preset(), 0);
+  Seq<double> seq;
+  const std::vector<double> input = Ramp(16);
+  EXPECT_EQ(converter.Process(input.data(), 16, seq), 93);
+  EXPECT_LE(seq.Len, seq.Space);
+}
+
 TEST(RateConverter, RatesBelowOneAndInvalidRatesStayInBounds) {
   // Halving the rate steps over two inputs per output instead of reading
   // phases outside the filter.
   const std::vector<double> half = Convert(0.5, std::vector<double>(400, 1.0), {3, 50});
   EXPECT_NEAR(static_cast<double>(half.size()), 200.0, 2.0);
   EXPECT_NEAR(half.back(), 1.333, 0.002);
-  for (double bad : {0.0, -1.0}) {
+  for (double bad : {0.0, -1.0, std::numeric_limits<double>::infinity(), std::nan("")}) {
     RateConverter<double> converter;
     converter.OutputRate = bad;
     ASSERT_EQ(converter.Preset(), 0);
     double in[4] = {1, 2, 3, 4}, out[8] = {};
     EXPECT_EQ(converter.Process(in, 4, out), 0);
+    EXPECT_EQ(converter.OutputRoom(4), 0u);
+    Seq<double> seq;
+    EXPECT_EQ(converter.Process(in, 4, seq), 0);
   }
 }
 

@@ -46,7 +46,8 @@ TEST(Transmitter, PresetDerivesEveryModeOfTheAdapter) {
     EXPECT_EQ(tx.Modulator.SymbolLen, mode.symbol_len) << mode.tones << "/" << mode.bandwidth;
     EXPECT_EQ(tx.BitsPerSymbol, static_cast<unsigned>(std::log2(mode.tones)));
     EXPECT_EQ(tx.SymbolsPerBlock, 64u);
-    EXPECT_EQ(tx.MaxOutLen, mode.symbol_len / 2 + 2);
+    // One symbol period, one more for the converter's first interval, two spare.
+    EXPECT_EQ(tx.MaxOutLen, mode.symbol_len / 2 + 3);
     // Tone 0 half a spacing above the lower band edge.
     const double spacing = static_cast<double>(mode.bandwidth) / mode.tones;
     EXPECT_DOUBLE_EQ(tx.Modulator.FirstCarrier * 8000.0 / mode.symbol_len, 1500 - mode.bandwidth / 2.0 + spacing / 2);
@@ -62,7 +63,7 @@ TEST(Transmitter, WrittenExampleAndClamping) {
   EXPECT_EQ(tx.Modulator.SymbolLen, 512u);
   EXPECT_EQ(tx.Modulator.FirstCarrier, 65);
   EXPECT_DOUBLE_EQ(tx.Modulator.FirstCarrier * 8000.0 / 512, 1015.625);
-  EXPECT_EQ(tx.MaxOutLen, 258u);
+  EXPECT_EQ(tx.MaxOutLen, 259u);
   EXPECT_EQ(tx.State, 0);
   EXPECT_EQ(tx.DoPostambleYet(), 1);
 
@@ -272,6 +273,38 @@ TEST(Transmitter, EveryToneOfEveryModeLiesHalfASpacingInsideItsSlot) {
   for (const Mode& mode : kModes) {
     const double worst = WorstToneError(mode.tones, mode.bandwidth, false, 8000);
     EXPECT_LT(worst, 0.05) << mode.tones << "/" << mode.bandwidth;
+  }
+}
+
+// Every call must fit the room the transmitter reports, at sound-card rates
+// up to 12 times the internal one, from the first call after Preset (which
+// also gives the converter's first input interval) through several blocks.
+// The buffer holds exactly MaxOutLen samples, so a longer output overruns
+// it under AddressSanitizer even before the count is compared.
+TEST(Transmitter, EveryOutputFitsMaxOutLenAtAnyOutputRate) {
+  for (double output_rate : {8000.0, 11025.0, 16000.0, 22050.0, 32000.0, 44100.0, 48000.0, 96000.0}) {
+    for (const Mode& mode : {kModes[4], kModes[9], kModes[13], kModes[15]}) {
+      SCOPED_TRACE(testing::Message() << mode.tones << "/" << mode.bandwidth << " at " << output_rate << " Hz");
+      MFSK_Transmitter<double> tx;
+      Configure(tx, mode.tones, mode.bandwidth, false, output_rate);
+      ASSERT_EQ(tx.Preset(), 0);
+      std::vector<double> out(tx.MaxOutLen);
+      const double ratio = output_rate / 8000;
+      double total = 0;
+      tx.Start();
+      for (unsigned call = 0; call < 3 * 64 + 5; ++call) {
+        if (call == 2 * 64) tx.Stop();
+        const int m = tx.Output(out.data());
+        ASSERT_GE(m, 0);
+        ASSERT_LE(static_cast<unsigned>(m), tx.MaxOutLen) << "call " << call;
+        total += m;
+        // Nothing is lost: after m modulator samples the converter has
+        // given (m + 15/16) x ratio outputs less at most one, since its
+        // first input interval (all 16 phases but the last) needs no input.
+        const double inputs = (call + 1.0) * mode.symbol_len / 2;
+        ASSERT_NEAR(total, (inputs + 15.0 / 16) * ratio - 0.5, 0.5 + 1e-9) << "call " << call;
+      }
+    }
   }
 }
 
