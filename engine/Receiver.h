@@ -114,7 +114,11 @@ class MFSK_Receiver {
     BitsPerSymbol = Log2(Tones);
     Tones = Exp2(BitsPerSymbol);
 
-    Converter.OutputRate = SampleRate / InputSampleRate;
+    // Zero or non-finite rates leave no output length to size the
+    // converter's room by.
+    const double ratio = SampleRate / InputSampleRate;
+    if (!(ratio > 0) || !std::isfinite(ratio)) return Fail();
+    Converter.OutputRate = ratio;
     if (Converter.Preset() < 0) return Fail();
 
     // One FFT bin is half the tone spacing; a symbol period is half the FFT.
@@ -312,11 +316,15 @@ class MFSK_Receiver {
     if (d < 0) d += static_cast<int>(SliceCount);
     if (static_cast<unsigned>(d) != SliceCount / 2) return;
     const unsigned next = (s + 1 < SliceCount) ? s + 1 : 0;
-    // The integrator's feedback can carry a decaying value a little below
-    // zero; that counts as no noise reference rather than a NaN ratio.
+    // Digital silence leaves no noise reference, and the integrator's
+    // feedback can carry a decaying value a little below zero: no ratio to
+    // judge by, so the decision emits nothing, whatever the threshold.
     const Type noise_energy = NoiseTable.AbsPtr(next)[0].Stage3;
-    const Type noise = noise_energy > 0 ? std::sqrt(noise_energy) : 0;
-    SnrValue = (noise == 0) ? 0 : BestSignal / noise;
+    if (!(noise_energy > 0)) {
+      SnrValue = 0;
+      return;
+    }
+    SnrValue = BestSignal / std::sqrt(noise_energy);
     if (SnrValue >= DecodeThreshold) {
       // The ring was advanced after writing: its current row is the oldest,
       // SyncBlocks - 1 blocks before the newest.

@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -357,29 +358,55 @@ TEST(ReceiverRoundTrip, ReverseOrderIsFoundAtOffsetIndexTwo) {
   EXPECT_EQ(receiver.Preset(), -1);
 }
 
-TEST(ReceiverSilence, NothingAtTheThresholdAndEveryDecisionWithoutIt) {
-  for (double threshold : {3.0, 0.0}) {
-    MFSK_Receiver<double> receiver;
-    Configure(receiver, 8, 500, ReceiverBandEdge(8, 500));
-    ASSERT_EQ(receiver.Preset(), 0);
-    receiver.Reset();
-    receiver.DecodeThreshold = threshold;  // the owner may lower it after Preset
-    const unsigned windows = 10;
-    std::vector<double> silence(receiver.InputProcessor.WindowSize * windows, 0.0);
-    for (size_t i = 0; i < silence.size(); i += 512) ASSERT_EQ(receiver.Process(silence.data() + i, 512), 0);
-    std::string received;
-    uint8_t c;
-    while (receiver.GetChar(c)) received.push_back(static_cast<char>(c));
-    EXPECT_EQ(receiver.SignalToNoiseRatio(), 0.0);
-    EXPECT_EQ(receiver.BestSlice, 0u);
-    if (threshold > 0) {
-      EXPECT_EQ(received, "");
-    } else {
-      // 32 symbols of two slices per window: 640 slices, decisions at slices
-      // 64, 192, 320, 448 and 576, three characters of code 0 each.
-      EXPECT_EQ(received, std::string(5 * 3, '\0'));
-    }
+// Digital silence leaves no noise reference (energy 0): there is no ratio
+// to judge a decision by, so nothing is emitted even when the owner has
+// lowered the threshold to 0. With noise the reference exists and a
+// threshold of 0 lets the decisions through.
+// The characters emitted and the last ratio.
+std::pair<std::string, double> ReceiveAtThreshold(const std::vector<double>& input, double threshold) {
+  MFSK_Receiver<double> receiver;
+  Configure(receiver, 8, 500, ReceiverBandEdge(8, 500));
+  EXPECT_EQ(receiver.Preset(), 0);
+  receiver.Reset();
+  receiver.DecodeThreshold = threshold;  // the owner may lower it after Preset
+  for (size_t i = 0; i < input.size(); i += 512) EXPECT_EQ(receiver.Process(input.data() + i, 512), 0);
+  std::string received;
+  uint8_t c;
+  while (receiver.GetChar(c)) received.push_back(static_cast<char>(c));
+  return {received, receiver.SignalToNoiseRatio()};
+}
+
+TEST(ReceiverSilence, NothingFromDigitalSilenceEvenWithoutAThreshold) {
+  const unsigned window = 4096;  // the limiter's window in 8/500
+  const std::vector<double> silence(10 * window, 0.0);
+  for (double threshold : {3.0, 0.0})
+    EXPECT_EQ(ReceiveAtThreshold(silence, threshold), std::make_pair(std::string(), 0.0)) << threshold;
+  // 30 blocks of noise: the best candidate wanders from slice to slice,
+  // which skips many of the one-per-block decisions, but not all.
+  std::vector<double> noise(60 * window);
+  std::mt19937 random(5);
+  std::normal_distribution<double> gauss(0.0, 0.1);
+  for (double& x : noise) x = gauss(random);
+  const std::string received = ReceiveAtThreshold(noise, 0.0).first;
+  EXPECT_FALSE(received.empty());
+  EXPECT_EQ(received.size() % 3, 0u);  // whole blocks of three characters
+}
+
+// A rate of the sound card that gives no finite positive ratio to the
+// processing rate leaves the converter nothing to size its output by.
+TEST(ReceiverPreset, RefusesRatesWithoutAFinitePositiveRatio) {
+  MFSK_Receiver<double> receiver;
+  Configure(receiver, 8, 500, ReceiverBandEdge(8, 500));
+  for (auto [rate, input_rate] : {std::array<double, 2>{8000, 0}, {8000, -8000}, {0, 8000},
+                                  {8000, std::numeric_limits<double>::infinity()}, {8000, std::nan("")}}) {
+    SCOPED_TRACE(testing::Message() << rate << " from " << input_rate);
+    receiver.SampleRate = rate;
+    receiver.InputSampleRate = input_rate;
+    EXPECT_EQ(receiver.Preset(), -1);
+    EXPECT_FALSE(receiver.Converter.Proverka());  // released
   }
+  receiver.SampleRate = receiver.InputSampleRate = 8000;
+  EXPECT_EQ(receiver.Preset(), 0);
 }
 
 TEST(ReceiverReset, ASecondReceptionAfterResetDecodesTheSame) {
