@@ -5,54 +5,43 @@
 // is written before its write index is published (release) and read after the
 // index has been loaded (acquire).
 //
+// Who writes and who reads, in the program (window = the GUI thread, link =
+// the link controller tim, driver = the modem driver Play, playback and
+// capture = the audio threads). "Restart" is the driver's mode change, done
+// while the link controller and both audio threads are stopped.
+//
+//   value             written by                               read by
+//   CBufer, Csave     link (a frame); driver at restart (0)    playback (get_tx_char), link (count)
+//   Cload             playback (get_tx_char); driver (0)       link (count of pending entries)
+//   Bufer_Olivia,     driver (the adapter's receive side)      link
+//     save_Olivia
+//   load_Olivia       link                                     -
+//   Ura               window sets; link, driver clear          link, window
+//   start_prd         link sets; playback, driver clear        playback, link
+//   ZeroYes           playback sets; link clears               link
+//   PRD_R, PRM_R      link; driver clears                      window (icon, commands)
+//   USPESHNO          link; window, driver clear               window (icon, commands)
+//   STOP              window (at exit)                         driver
+//   STOPTIM           window (at exit); driver                 link
+//
 // The program has one LinkState for the whole run (ProcessLinkState());
 // tests, the command-line decoder and the demo make their own.
 
-#include <array>
 #include <atomic>
+
+#include "link/SpscRing.h"
 
 namespace quillon {
 
 // 10000 32-bit entries with a write index and a read index. Empty when the
 // indices are equal; an index above 9998 goes to 0. The writer never tests
-// for room, so at most 9999 entries can be pending.
-class CharRing {
+// for room, so at most 9999 entries can be pending and more overwrite
+// entries not yet read.
+class CharRing : public SpscRing<int> {
  public:
   static constexpr int kEntries = 10000;
 
-  static int Next(int index) { return index > kEntries - 2 ? 0 : index + 1; }
-
-  // Writer side.
-  void Put(int value) {
-    const int at = write_index.load(std::memory_order_relaxed);
-    entries[at] = value;
-    write_index.store(Next(at), std::memory_order_release);
-  }
-  // Reader side: false when the ring is empty.
-  bool Take(int& value) {
-    const int at = read_index.load(std::memory_order_relaxed);
-    if (at == write_index.load(std::memory_order_acquire)) return false;
-    value = entries[at];
-    read_index.store(Next(at), std::memory_order_release);
-    return true;
-  }
-  bool Empty() const {
-    return read_index.load(std::memory_order_acquire) == write_index.load(std::memory_order_acquire);
-  }
-  // Entries pending between the read and the write index.
-  int Pending() const {
-    const int pending = write_index.load(std::memory_order_acquire) - read_index.load(std::memory_order_acquire);
-    return pending < 0 ? pending + kEntries : pending;
-  }
-  // Both indices to 0. Only while neither side is running.
-  void Clear() {
-    write_index.store(0, std::memory_order_release);
-    read_index.store(0, std::memory_order_release);
-  }
-
-  std::array<int, kEntries> entries{};
-  std::atomic<int> write_index{0};
-  std::atomic<int> read_index{0};
+  CharRing() : SpscRing<int>(kEntries) {}
 };
 
 struct LinkState {

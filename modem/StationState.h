@@ -4,6 +4,24 @@
 // capture ring, the wanted devices and mode, the active modem and the two
 // audio control records. The program has one station (ProcessStationState());
 // tests and the command-line tool make as many independent ones as they need.
+//
+// Who writes and who reads, in the program (threads named as in
+// link/LinkState.h, which has the link's rings and flags):
+//
+//   value                   written by                          read by
+//   progdefaults codes      driver (adapter construction)       driver (restart)
+//   progdefaults.eight_bit  playback (tx_process)               driver (rx_process)
+//   progdefaults.tx_level   driver (tx_init), link (Start)      playback (ModulateXmtr)
+//   PBuferG, Psave, Pload,  playback (tx_process, playing)      playback
+//     GLbuf, markerGL
+//   DTMFbuffer,             capture                             driver
+//     DTMF_SAVE_uk
+//   DTMF_LOAD_uk            driver                              capture (room test)
+//   InDECSW, OutDECSW,      window (start, menus)               driver
+//     mode_number
+//   modem                   driver (builds, deletes)            link (Start), playback (tx_process)
+//   buf_sound_*.run         window (start, exit), driver        the audio thread
+//   buf_sound_*.state       the audio thread (Init: starting)   window, driver, link (playback open?)
 
 #include <array>
 #include <atomic>
