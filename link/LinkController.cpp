@@ -25,6 +25,10 @@ constexpr char kRemainingFormat[] = "\xCE\xF1\xF2\xE0\xEB\xEE\xF1\xFC    %d";
 // "Слишком длинный текст: %d из %d" in cp1251.
 constexpr char kTooLongFormat[] =
     "\xD1\xEB\xE8\xF8\xEA\xEE\xEC \xE4\xEB\xE8\xED\xED\xFB\xE9 \xF2\xE5\xEA\xF1\xF2: %d \xE8\xE7 %d";
+// "Выход звука не открыт: текст не передан" in cp1251.
+constexpr char kNoPlaybackText[] =
+    "\xC2\xFB\xF5\xEE\xE4 \xE7\xE2\xF3\xEA\xE0 \xED\xE5 \xEE\xF2\xEA\xF0\xFB\xF2: "
+    "\xF2\xE5\xEA\xF1\xF2 \xED\xE5 \xEF\xE5\xF0\xE5\xE4\xE0\xED";
 
 }  // namespace
 
@@ -32,6 +36,7 @@ LinkController::LinkController(const LinkControllerContext& context)
     : state_(context.state),
       view_(context.view),
       start_transmitter_(context.start_transmitter),
+      playback_open_(context.playback_open),
       archive_(context.home_directory, context.clock) {}
 
 void LinkController::Tick() {
@@ -87,6 +92,12 @@ void LinkController::ServeTransmitRequest() {
 }
 
 void LinkController::SendText(const std::string& text) {
+  // Without a playback device the frame would wait in the ring and go on air
+  // after some later device change, long after the operator gave up on it.
+  if (playback_open_ && !playback_open_()) {
+    view_.SetStatusText(kNoPlaybackText);
+    return;
+  }
   const std::vector<int> frame = BuildFrame(text);
   // All of the frame but its start marker, end marker and check character.
   const int coded_bytes = static_cast<int>(frame.size()) - 5;

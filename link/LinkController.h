@@ -25,6 +25,10 @@ struct LinkControllerContext {
   std::string home_directory;
   // Timestamps for the archive; empty means the local time.
   ArchiveClock clock;
+  // Whether a playback device is open to carry a transmission; a request
+  // made without one is refused, so that it cannot go on air later, after
+  // some device change. Empty means always.
+  std::function<bool()> playback_open = {};
 };
 
 class LinkController {
@@ -49,6 +53,7 @@ class LinkController {
   LinkState& state_;
   LinkView& view_;
   std::function<void()> start_transmitter_;
+  std::function<bool()> playback_open_;
   Archive archive_;
   FrameReceiver receiver_;
   int remaining_ = 0;       // non-zero while the countdown is shown

@@ -62,7 +62,8 @@ class Driver {
                                              station.modem.load(std::memory_order_acquire));
                                          if (active != nullptr) active->Start();
                                        },
-                                       context_.home_directory, context_.clock};
+                                       context_.home_directory, context_.clock,
+                                       [&station] { return PlaybackOpen(station); }};
     link_thread_ = std::thread([link_context] { tim(link_context); });
   }
 
@@ -102,6 +103,7 @@ class Driver {
     link_.CBufer.Clear();
     for (std::atomic<int>* flag : {&link_.PRD_R, &link_.PRM_R, &link_.USPESHNO, &link_.Ura, &link_.start_prd})
       flag->store(0, std::memory_order_release);
+    context_.view.Iconki();  // the icon shows the cleared indicators, not the last ones
     BuildModem(applied_mode_);
     applied_in_ = station_.InDECSW.load();
     InitWaveIn(station_, context_.devices, applied_in_);

@@ -68,6 +68,10 @@ int CloseWaveIn(StationState& station) { return CloseWave(station.buf_sound_in);
 
 int CloseWaveOut(StationState& station) { return CloseWave(station.buf_sound_out); }
 
+bool PlaybackOpen(const StationState& station) {
+  return station.buf_sound_out.state.load(std::memory_order_acquire) == kWaveOpen;
+}
+
 namespace {
 
 // The life of one audio thread: open the device (a failure leaves the record
@@ -83,7 +87,7 @@ int RunStream(WaveControl& record, AudioBackend& devices, AudioDirection directi
   record.state.store(kWaveOpen, std::memory_order_release);
   int16_t block[kAudioBlockSamples];
   while (Running(record)) {
-    // A device that refuses a block is given one block time before the next.
+    // A device that refuses a block is given one block time before the next try.
     if (!move_block(*stream, block)) std::this_thread::sleep_for(kBlockTime);
   }
   stream.reset();
@@ -122,9 +126,14 @@ bool FillPlaybackBlock(StationState& station, int16_t* block) {
 }
 
 int GoOutWave(StationState& station, WaveControl& record, AudioBackend& devices) {
+  // A block the device refused has already left the transmit audio ring; it
+  // is written again on the next pass instead of a new one, so no 64 ms of a
+  // message are lost.
+  bool refused = false;
   return RunStream(record, devices, AudioDirection::Playback, [&](AudioStream& stream, int16_t* block) {
-    FillPlaybackBlock(station, block);
-    return stream.Write(block);
+    if (!refused) FillPlaybackBlock(station, block);
+    refused = !stream.Write(block);
+    return !refused;
   });
 }
 

@@ -29,6 +29,10 @@ int InitWaveOut(StationState& station, AudioBackend& devices, int device);
 int CloseWaveIn(StationState& station);
 int CloseWaveOut(StationState& station);
 
+// Whether the playback thread has its device open: without it nothing that
+// goes into the transmit ring can go on air.
+bool PlaybackOpen(const StationState& station);
+
 // The thread functions; record is buf_sound_in / buf_sound_out of station.
 int GoInWave(StationState& station, WaveControl& record, AudioBackend& devices);
 int GoOutWave(StationState& station, WaveControl& record, AudioBackend& devices);

@@ -101,6 +101,31 @@ TEST_F(LinkControllerTest, RefusesATextWhoseFrameWouldNotFitTheRing) {
   EXPECT_EQ(Cp1251ToUtf8(view_.statuses[1]), "Слишком длинный текст: 10400 из 9993");
 }
 
+TEST_F(LinkControllerTest, RefusesATextWhileNoPlaybackDeviceIsOpen) {
+  bool playback_open = false;
+  LinkControllerContext context = Context();
+  context.playback_open = [&playback_open] { return playback_open; };
+  LinkController controller(context);
+  Send(controller, "stale");
+  EXPECT_EQ(state_->Ura, 0);
+  EXPECT_TRUE(state_->CBufer.Empty());
+  EXPECT_EQ(state_->PRD_R, 0);
+  EXPECT_EQ(state_->start_prd, 0);
+  EXPECT_EQ(starts_, 0);
+  EXPECT_EQ(view_.icon_updates, 0);
+  ASSERT_EQ(view_.statuses.size(), 1u);
+  EXPECT_EQ(Cp1251ToUtf8(view_.statuses[0]), "Выход звука не открыт: текст не передан");
+
+  // A device opened later sends nothing of the refused request.
+  playback_open = true;
+  for (int tick = 0; tick < 3; ++tick) controller.Tick();
+  EXPECT_TRUE(state_->CBufer.Empty());
+  EXPECT_EQ(view_.statuses.size(), 1u);  // no countdown either
+  Send(controller, "abc");
+  EXPECT_EQ(state_->PRD_R, 1);
+  EXPECT_EQ(starts_, 1);
+}
+
 TEST_F(LinkControllerTest, TextsTravelThroughTheWholeLink) {
   std::string longest(9993, 'q');
   const std::vector<std::string> texts = {

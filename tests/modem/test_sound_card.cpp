@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "modem/AudioRings.h"
 #include "modem/SampleLevels.h"
@@ -166,6 +168,59 @@ TEST(SoundCard, IdlePlaybackPlaysSilenceAndSetsZeroYes) {
   // start_prd without an adapter does not hang the playback thread.
   link.start_prd = 1;
   EXPECT_FALSE(FillPlaybackBlock(station, block));
+}
+
+// Playback that refuses every other write and keeps the blocks it took.
+class RefusingPlayback : public AudioBackend {
+ public:
+  std::vector<std::string> ListDevices(AudioDirection) override { return {"refusing"}; }
+  std::unique_ptr<AudioStream> Open(AudioDirection direction, int) override {
+    if (direction != AudioDirection::Playback) return nullptr;
+    return std::make_unique<Stream>(*this);
+  }
+  std::vector<int16_t> Played() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return first_samples_;
+  }
+
+ private:
+  class Stream : public AudioStream {
+   public:
+    explicit Stream(RefusingPlayback& owner) : owner_(owner) {}
+    bool Read(int16_t*) override { return false; }
+    bool Write(const int16_t* block) override {
+      refuse_ = !refuse_;
+      if (refuse_) return false;
+      std::lock_guard<std::mutex> lock(owner_.mutex_);
+      if (block[0] != 0) owner_.first_samples_.push_back(block[0]);  // silence is not counted
+      return true;
+    }
+
+   private:
+    RefusingPlayback& owner_;
+    bool refuse_ = false;
+  };
+
+  std::mutex mutex_;
+  std::vector<int16_t> first_samples_;
+};
+
+TEST(SoundCard, BlockTheDeviceRefusedIsWrittenAgain) {
+  LinkState link;
+  StationState station(link, 32);
+  double values[kAudioBlockSamples];
+  for (int n = 1; n <= 6; ++n) {
+    std::fill(values, values + kAudioBlockSamples, n * 0.05);  // plays as n * 1000
+    station.PBuferG.Put(values);
+  }
+  RefusingPlayback device;
+  ASSERT_EQ(InitWaveOut(station, device, 0), 1);
+  const std::vector<int16_t> all{1000, 2000, 3000, 4000, 5000, 6000};
+  // Six refusals, each waited out for one block time (64 ms).
+  for (int tries = 0; tries < 300 && device.Played().size() < all.size(); ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(CloseWaveOut(station), 1);
+  EXPECT_EQ(device.Played(), all);
 }
 
 TEST(SoundCard, CaptureThreadFillsTheCaptureRing) {

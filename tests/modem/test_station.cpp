@@ -46,6 +46,7 @@ std::string GoodStatus(const std::string& text) {
 class WholeStation : public testing::Test {
  protected:
   void SetUp() override {
+    view_.WatchIndicators(link_);
     char pattern[] = "/tmp/quillon_station_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     home_ = pattern;
@@ -149,10 +150,14 @@ TEST_F(WholeStation, FastModeHearsLatinAndCyrillicAndSurvivesModeChanges) {
   StartStation(103);  // OLIVIA_8_2000: a block every 256 ms
   SendAndHear("Hello QTH 73");
 
-  // Idle: the modem is rebuilt in the new mode.
+  // Idle: the modem is rebuilt in the new mode, and the window's icon turns
+  // from the good frame's to idle with the cleared indicators.
   ChangeModeAndWaitForRestart(98);  // OLIVIA_4_2000
   EXPECT_NE(station_.modem.load(), nullptr);
   EXPECT_EQ(station_.modem.load()->get_mode(), 98u);
+  EXPECT_EQ(link_.USPESHNO.load(), 0);
+  ASSERT_FALSE(view_.Icons().empty());
+  EXPECT_EQ(view_.Icons().back(), (RecordingView::Indicators{0, 0, 0}));
 
   // Transmitting: the message is dropped and every indicator cleared.
   PressTransmit("lost in the change");
@@ -168,6 +173,28 @@ TEST_F(WholeStation, FastModeHearsLatinAndCyrillicAndSurvivesModeChanges) {
   // The rebuilt station works, and the dropped text never arrived.
   SendAndHear(Utf8ToCp1251("Привет, Мир! Снова 73"));
   EXPECT_EQ(Archive().find("lost in the change"), std::string::npos);
+  StopStation();
+}
+
+TEST_F(WholeStation, TransmitWithoutAPlaybackDeviceIsRefusedNotSentLater) {
+  StartStation(98);  // OLIVIA_4_2000
+  station_.OutDECSW = 50;  // no such device: the playback direction stays closed
+  ASSERT_TRUE(WaitFor([&] { return !PlaybackOpen(station_); }, 5s));
+  PressTransmit("never on air");
+  const std::string refused = Utf8ToCp1251("Выход звука не открыт: текст не передан");
+  ASSERT_TRUE(WaitFor([&] { return view_.StatusShown(refused); }, 5s));
+  EXPECT_EQ(link_.PRD_R.load(), 0);
+  EXPECT_EQ(link_.start_prd.load(), 0);
+  EXPECT_TRUE(link_.CBufer.Empty());
+
+  // A device chosen afterwards plays nothing of it.
+  station_.OutDECSW = devices_.LoopbackNumber(AudioDirection::Playback);
+  ASSERT_TRUE(WaitFor([&] { return PlaybackOpen(station_); }, 5s));
+  std::this_thread::sleep_for(1500ms);  // longer than the receiver's delay
+  EXPECT_EQ(link_.start_prd.load(), 0);
+  EXPECT_EQ(ArchiveRecords(), 0u);
+  SendAndHear("ok");
+  EXPECT_EQ(Archive().find("never on air"), std::string::npos);
   StopStation();
 }
 

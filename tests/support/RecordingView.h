@@ -3,9 +3,11 @@
 // controller or driver thread while the test thread reads, hence the lock.
 
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "link/LinkState.h"
 #include "link/LinkView.h"
 
 namespace quillon {
@@ -39,6 +41,27 @@ class RecordingView : public LinkView {
   void Iconki() override {
     std::lock_guard<std::mutex> lock(mutex_);
     ++icon_updates;
+    if (watched_ != nullptr)
+      icons.push_back({watched_->PRD_R.load(), watched_->PRM_R.load(), watched_->USPESHNO.load()});
+  }
+
+  // From now on each Iconki also records the three indicators it would show.
+  void WatchIndicators(const LinkState& link) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    watched_ = &link;
+  }
+  struct Indicators {
+    int prd_r, prm_r, uspeshno;
+    bool operator==(const Indicators& other) const {
+      return prd_r == other.prd_r && prm_r == other.prm_r && uspeshno == other.uspeshno;
+    }
+    friend std::ostream& operator<<(std::ostream& out, const Indicators& shown) {
+      return out << "PRD_R " << shown.prd_r << ", PRM_R " << shown.prm_r << ", USPESHNO " << shown.uspeshno;
+    }
+  };
+  std::vector<Indicators> Icons() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return icons;
   }
 
   // Safe while a station thread runs.
@@ -75,9 +98,11 @@ class RecordingView : public LinkView {
   int fetch_limit = 0;
   int focus_requests = 0;
   int icon_updates = 0;
+  std::vector<Indicators> icons;
 
  private:
   std::mutex mutex_;
+  const LinkState* watched_ = nullptr;
 };
 
 }  // namespace quillon
