@@ -8,6 +8,7 @@
 // the playback thread calls tx_process while start_prd is set.
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 #include "modem/Modem.h"
@@ -75,8 +76,10 @@ class olivia : public modem {
   std::array<double, kBurstToneSamples> burst_shape{};
   std::array<double, kBurstSamples> burst{};
   // Both chains preset; false only when memory ran out, and then the adapter
-  // neither sends nor receives.
-  bool chains_ready = false;
+  // neither sends nor receives. Written on the driver thread (restart, and
+  // rx_process when the receiver cannot be preset again), read also by the
+  // link controller (Start) and the playback thread (tx_process).
+  std::atomic<bool> chains_ready{false};
   // The transmitter's half band, truncated, as the receive side places the
   // receiver (Hz).
   double rx_half_band = 0.0;

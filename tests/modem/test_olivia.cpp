@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engine/Receiver.h"
@@ -385,6 +386,32 @@ TEST(OliviaReceive, FlushHandsOverWhatIsLeftUnfiltered) {
   int v = 0;
   while (listener.link.Bufer_Olivia.Take(v)) got.push_back(v);
   EXPECT_TRUE(Contains(got, {65, 66, 67}));
+}
+
+TEST(OliviaThreads, ReceiverThatCannotBePresetAgainEndsTheTransmissionOnThePlaybackThread) {
+  Station station;
+  auto adapter = Build(103, station.state);
+  // The receiver's next preset fails, as when memory runs out: a zero input
+  // rate leaves it nothing to size its converter by.
+  adapter->Receiver().InputSampleRate = 0;
+  adapter->Start();
+  station.link.start_prd = 1;
+  // The playback thread steps the transmission (an empty ring sends NUL
+  // blocks for as long as it is asked) while the driver thread hands the
+  // receiver its first block, which presets it again. Under ThreadSanitizer
+  // this also checks that the two threads share the adapter's readiness
+  // safely.
+  std::thread playback([&] {
+    for (int step = 0; step < 1000000 && station.link.start_prd.load() != 0; ++step) adapter->tx_process();
+  });
+  std::thread driver([&] {
+    double silence[kAudioBlockSamples] = {};
+    adapter->rx_process(silence, kAudioBlockSamples);
+  });
+  driver.join();
+  playback.join();
+  EXPECT_EQ(station.link.start_prd.load(), 0);
+  EXPECT_EQ(adapter->tx_process(), -1);
 }
 
 }  // namespace
