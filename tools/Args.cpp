@@ -1,6 +1,8 @@
 #include "tools/Args.h"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "tools/CliError.h"
@@ -45,27 +47,36 @@ std::string Args::Text(const std::string& name, const std::string& fallback) con
   return found == values_.end() ? fallback : found->second;
 }
 
-double Args::Number(const std::string& name, double fallback) const {
+double Args::Number(const std::string& name, double fallback, const NumberRange& range) const {
   const auto found = values_.find(name);
   if (found == values_.end()) return fallback;
   const char* begin = found->second.c_str();
   char* end = nullptr;
   errno = 0;
   const double value = std::strtod(begin, &end);
-  if (end == begin || *end != '\0' || errno == ERANGE)
+  // strtod also reads "nan" and "inf", which no option means.
+  if (end == begin || *end != '\0' || errno == ERANGE || !std::isfinite(value))
     throw CliError("--" + name + " wants a number, not '" + found->second + "'");
+  if (value < range.low || value > range.high) {
+    char limits[96];
+    std::snprintf(limits, sizeof limits, "%g..%g%s%s", range.low, range.high, *range.unit ? " " : "", range.unit);
+    throw CliError("--" + name + " must be within " + limits + ", not '" + found->second + "'");
+  }
   return value;
 }
 
-long Args::Integer(const std::string& name, long fallback) const {
+long long Args::Integer(const std::string& name, long long fallback, const WholeRange& range) const {
   const auto found = values_.find(name);
   if (found == values_.end()) return fallback;
   const char* begin = found->second.c_str();
   char* end = nullptr;
   errno = 0;
-  const long value = std::strtol(begin, &end, 10);
-  if (end == begin || *end != '\0' || errno == ERANGE)
+  const long long value = std::strtoll(begin, &end, 10);
+  if (end == begin || *end != '\0')
     throw CliError("--" + name + " wants a whole number, not '" + found->second + "'");
+  if (errno == ERANGE || value < range.low || value > range.high)
+    throw CliError("--" + name + " must be within " + std::to_string(range.low) + ".." + std::to_string(range.high) +
+                   ", not '" + found->second + "'");
   return value;
 }
 

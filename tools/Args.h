@@ -16,6 +16,19 @@ struct OptionSpec {
   bool takes_value;
 };
 
+// The values a numeric option accepts, both ends included, and the unit
+// its message names ("s", "Hz", "dB" or "" for a plain count).
+struct NumberRange {
+  double low;
+  double high;
+  const char* unit;
+};
+
+struct WholeRange {
+  long long low;
+  long long high;
+};
+
 class Args {
  public:
   // Throws CliError for an unknown option or a missing value. "--help" and
@@ -25,9 +38,13 @@ class Args {
   bool Help() const { return help_; }
   bool Has(const std::string& name) const { return values_.count(name) != 0; }
   std::string Text(const std::string& name, const std::string& fallback = "") const;
-  // Throws CliError when the value is not a number.
-  double Number(const std::string& name, double fallback) const;
-  long Integer(const std::string& name, long fallback) const;
+  // The option's value, or `fallback` when it was not given. Every numeric
+  // option has a range, so that no value reaches the program that it
+  // cannot carry out (a lead of 1e9 s would ask for terabytes of silence).
+  // Throws CliError when the value is not a finite number, or not a whole
+  // one, or lies outside the range.
+  double Number(const std::string& name, double fallback, const NumberRange& range) const;
+  long long Integer(const std::string& name, long long fallback, const WholeRange& range) const;
   const std::vector<std::string>& Positionals() const { return positionals_; }
 
  private:

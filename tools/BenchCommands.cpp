@@ -12,6 +12,7 @@
 #include "tools/ModeArg.h"
 #include "tools/Sensitivity.h"
 #include "tools/SpeedBench.h"
+#include "tools/Station.h"
 
 namespace quillon {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 const char kSensitivityHelp[] =
     "usage: quillon-cli bench sensitivity -m MODE|all [--channel awgn|good|moderate|poor|flutter]\n"
     "                       [--from DB] [--to DB] [--step DB] [--trials N] [--length CHARS]\n"
-    "                       [--seed N] [--threads N] [--json]\n"
+    "                       [--seed N] [--threads N] [--json] [-v]\n"
     "\n"
     "For each SNR (noise in 2500 Hz) N random texts of Latin and Cyrillic letters are\n"
     "encoded, sent through the channel with 0..2 s of lead silence and an offset\n"
@@ -30,18 +31,24 @@ const char kSensitivityHelp[] =
     "(interpolated). Progress goes to standard error.\n"
     "\n"
     "  --channel         default awgn\n"
-    "  --from, --to, --step  default -16, 0, 1 dB\n"
-    "  --trials N        texts per SNR (default 20)\n"
-    "  --length CHARS    characters per text (default 40)\n"
+    "  --from, --to, --step  default -16, 0, 1 dB; -60..60 dB, at most 1000 points\n"
+    "  --trials N        texts per SNR (default 20, at most 10000)\n"
+    "  --length CHARS    characters per text (default 40, at most 2000)\n"
     "  --seed N          default 1; the same seed gives the same figures\n"
-    "  --threads N       worker threads (default: all cores)\n"
-    "  --json            one JSON object per mode\n";
+    "  --threads N       worker threads (default: all cores, at most 256)\n"
+    "  --json            one JSON object per mode\n"
+    "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
+    "                    standard error\n";
 
 const char kSpeedHelp[] =
-    "usage: quillon-cli bench speed [-m MODE|all]\n"
+    "usage: quillon-cli bench speed [-m MODE|all] [-v]\n"
     "\n"
     "Transmit and receive real-time factors (seconds of audio per second of work)\n"
-    "per mode on one thread, and of all 19 receivers at once on all cores.\n";
+    "per mode on one thread, and of all 19 receivers at once on all cores.\n"
+    "\n"
+    "  -m, --mode MODE   one mode, or all (default)\n"
+    "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
+    "                    standard error\n";
 
 const char* ChannelName(Fading fading) { return fading == Fading::kNone ? "awgn" : FadingName(fading); }
 
@@ -59,30 +66,32 @@ std::string Threshold(const SensitivityCurve& curve, double share, bool json) {
 int RunSensitivity(const Words& words) {
   const Args args(words, {{"mode", 'm', true}, {"channel", 0, true}, {"from", 0, true}, {"to", 0, true},
                           {"step", 0, true}, {"trials", 0, true}, {"length", 0, true}, {"seed", 0, true},
-                          {"threads", 0, true}, {"json", 0, false}});
+                          {"threads", 0, true}, {"json", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) {
-    std::fputs(kSensitivityHelp, ToolOutput());
+    std::fputs(kSensitivityHelp, stdout);
     return kExitOk;
   }
+  ShowAdapterDiagnostics(args.Has("verbose"));
   if (!args.Has("mode")) throw CliError("bench sensitivity needs -m MODE or -m all");
   const std::vector<const OliviaMode*> modes = ParseModes(args.Text("mode"));
   SensitivitySettings settings;
   settings.fading = ParseFading(args.Text("channel", "awgn"));
-  settings.from_db = args.Number("from", -16.0);
-  settings.to_db = args.Number("to", 0.0);
-  settings.step_db = args.Number("step", 1.0);
-  settings.trials = static_cast<int>(args.Integer("trials", 20));
-  settings.length = static_cast<int>(args.Integer("length", 40));
-  settings.seed = static_cast<std::uint64_t>(args.Integer("seed", 1));
-  settings.threads = static_cast<int>(args.Integer("threads", WorkerThreads()));
+  settings.from_db = args.Number("from", -16.0, kSnrRange);
+  settings.to_db = args.Number("to", 0.0, kSnrRange);
+  settings.step_db = args.Number("step", 1.0, {0.01, kSnrRange.high - kSnrRange.low, "dB"});
+  settings.trials = static_cast<int>(args.Integer("trials", 20, {1, 10000}));
+  // A text of 2000 characters codes to at most 4000 link bytes (a Cyrillic
+  // letter after a Latin one costs two), well inside one message.
+  settings.length = static_cast<int>(args.Integer("length", 40, {1, 2000}));
+  settings.seed = static_cast<std::uint64_t>(args.Integer("seed", 1, kSeedRange));
+  settings.threads = static_cast<int>(args.Integer("threads", WorkerThreads(), {1, 256}));
   settings.progress = true;
-  if (!(settings.step_db > 0.0) || settings.to_db < settings.from_db || (settings.to_db - settings.from_db) / settings.step_db > 1000)
-    throw CliError("--from, --to and --step must give 1..1000 SNR points, from <= to, step > 0");
-  if (settings.trials < 1 || settings.length < 1 || settings.length > 2000 || settings.threads < 1)
-    throw CliError("--trials and --threads must be at least 1, --length 1..2000");
+  if (settings.to_db < settings.from_db) throw CliError("--to must not be below --from");
+  if ((settings.to_db - settings.from_db) / settings.step_db >= 1000.0)
+    throw CliError("--from, --to and --step give more than 1000 SNR points");
   const bool json = args.Has("json");
 
-  std::FILE* out = ToolOutput();
+  std::FILE* out = stdout;
   for (const SensitivityCurve& curve : MeasureSensitivity(modes, settings)) {
     if (json) {
       std::fprintf(out, "{\"mode\":\"%s\",\"channel\":\"%s\",\"trials\":%d,\"length\":%d,\"seed\":%llu,"
@@ -114,13 +123,14 @@ int RunSensitivity(const Words& words) {
 }
 
 int RunSpeed(const Words& words) {
-  const Args args(words, {{"mode", 'm', true}});
+  const Args args(words, {{"mode", 'm', true}, {"verbose", 'v', false}});
   if (args.Help()) {
-    std::fputs(kSpeedHelp, ToolOutput());
+    std::fputs(kSpeedHelp, stdout);
     return kExitOk;
   }
+  ShowAdapterDiagnostics(args.Has("verbose"));
   const std::vector<const OliviaMode*> modes = ParseModes(args.Text("mode", "all"));
-  std::FILE* out = ToolOutput();
+  std::FILE* out = stdout;
   std::fprintf(out, "mode              audio s   transmit x real time   receive x real time\n");
   for (const ModeSpeed& speed : MeasureModeSpeeds(modes)) {
     std::fprintf(out, "%-16s  %7.1f   %20.0f   %19.1f\n", speed.mode->label, speed.audio_s, speed.transmit_rtf,

@@ -19,7 +19,7 @@ namespace {
 
 const char kEncodeHelp[] =
     "usage: quillon-cli encode -m MODE (-t TEXT | -i FILE) [--charset utf8|cp1251] -o OUT.wav\n"
-    "                          [--rate HZ] [--lead SECONDS] [--tail SECONDS]\n"
+    "                          [--rate HZ] [--lead SECONDS] [--tail SECONDS] [-v]\n"
     "\n"
     "Writes the audio the program plays for one press of the transmit button with\n"
     "TEXT in the upper pane: the framed message, the opening tone burst, the Olivia\n"
@@ -31,11 +31,16 @@ const char kEncodeHelp[] =
     "  --charset CHARSET   utf8 (default) or cp1251 (the file's raw bytes)\n"
     "  -o, --output FILE   WAV file, 16-bit mono; '-' writes raw 16-bit samples\n"
     "  --rate HZ           sample rate of the output (default 8000, resampled)\n"
-    "  --lead SECONDS      silence before the transmission (default 0)\n"
-    "  --tail SECONDS      silence after it (default 0)\n";
+    "  --lead SECONDS      silence before the transmission (default 0, at most 600)\n"
+    "  --tail SECONDS      silence after it (default 0, at most 600)\n"
+    "  -v, --verbose       the adapter's diagnostic line of mode 93 (\"tones ...\")\n"
+    "                      on standard error\n"
+    "\n"
+    "One message carries at most 9993 link bytes: one per character, and one more\n"
+    "for each change between Latin and Cyrillic letters.\n";
 
 const char kDecodeHelp[] =
-    "usage: quillon-cli decode -m MODE|all [--json] IN.wav\n"
+    "usage: quillon-cli decode -m MODE|all [--json] [-v] IN.wav\n"
     "\n"
     "Feeds a recording to the program's receiver in blocks of 512 samples and\n"
     "prints every finished frame, one line each:\n"
@@ -51,9 +56,14 @@ const char kDecodeHelp[] =
     "                    the start marker and the check byte were decided), snr\n"
     "                    (the receiver's own signal-to-noise figure, a ratio, mean\n"
     "                    over the frame) and freq_offset_hz (its frequency offset)\n"
+    "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
+    "                    standard error\n"
     "  IN.wav            any WAV rate and channel count (mixed to mono and\n"
-    "                    resampled to 8000); '-' reads raw 16-bit 8000 Hz mono\n"
+    "                    resampled to 8000), read piece by piece, so of any\n"
+    "                    length; '-' reads raw 16-bit 8000 Hz mono\n"
     "\n"
+    "A recording cut short, or holding samples that are not numbers (read as\n"
+    "silence), is decoded as far as it goes, with a warning on standard error.\n"
     "Exit status 0 when the audio was read, frames or not; 2 when it was not.\n";
 
 const char kChannelHelp[] =
@@ -64,19 +74,22 @@ const char kChannelHelp[] =
     "An HF channel between two stations. IN and OUT may be '-' (raw 16-bit 8000 Hz).\n"
     "\n"
     "  --snr DB          add white Gaussian noise: signal power over the non-silent\n"
-    "                    part to noise power in the noise bandwidth (default: none)\n"
+    "                    part to noise power in the noise bandwidth (default: none),\n"
+    "                    -60..60\n"
     "  --noise-bw HZ     the noise bandwidth of --snr (default 2500, at most 4000)\n"
-    "  --offset HZ       frequency offset\n"
+    "  --offset HZ       frequency offset, -4000..4000\n"
     "  --fading PROFILE  Watterson two-path fading: good (0.5 ms, 0.1 Hz),\n"
     "                    moderate (1 ms, 0.5 Hz), poor (2 ms, 1 Hz),\n"
     "                    flutter (0.5 ms, 10 Hz) delay and Doppler spread\n"
-    "  --drift-ppm PPM   the sender's sample clock fast by PPM (resampled)\n"
-    "  --lead S, --tail S  silence added before and after\n"
+    "  --drift-ppm PPM   the sender's sample clock fast by PPM (resampled), at most\n"
+    "                    100000 either way\n"
+    "  --lead S, --tail S  silence added before and after, at most 600 s each\n"
     "  --seed N          random seed (default 1); the same seed, the same output\n"
     "\n"
-    "The SNR actually produced, measured, goes to standard error.\n";
+    "The SNR actually produced, measured, goes to standard error. The channel works\n"
+    "on the whole signal at once and makes at most 2^24 samples (35 minutes).\n";
 
-void PrintHelp(const char* help) { std::fputs(help, ToolOutput()); }
+void PrintHelp(const char* help) { std::fputs(help, stdout); }
 
 std::string MessageText(const Args& args) {
   const std::string charset = args.Text("charset", "utf8");
@@ -90,7 +103,6 @@ std::string MessageText(const Args& args) {
 }
 
 Audio WithSilence(const Audio& audio, double lead_s, double tail_s) {
-  if (lead_s < 0.0 || tail_s < 0.0) throw CliError("--lead and --tail are seconds, not negative");
   Audio padded(static_cast<std::size_t>(std::lround(lead_s * kSampleRateHz)), 0);
   padded.insert(padded.end(), audio.begin(), audio.end());
   padded.resize(padded.size() + static_cast<std::size_t>(std::lround(tail_s * kSampleRateHz)), 0);
@@ -106,52 +118,54 @@ std::string OnePositional(const Args& args, const char* what) {
 
 int RunEncode(const Words& words) {
   const Args args(words, {{"mode", 'm', true}, {"text", 't', true}, {"input", 'i', true}, {"charset", 0, true},
-                          {"output", 'o', true}, {"rate", 0, true}, {"lead", 0, true}, {"tail", 0, true}});
+                          {"output", 'o', true}, {"rate", 0, true}, {"lead", 0, true}, {"tail", 0, true},
+                          {"verbose", 'v', false}});
   if (args.Help()) return PrintHelp(kEncodeHelp), kExitOk;
+  ShowAdapterDiagnostics(args.Has("verbose"));
   if (!args.Positionals().empty()) throw CliError("unexpected '" + args.Positionals()[0] + "' (see --help)");
   if (!args.Has("mode")) throw CliError("encode needs -m MODE");
   if (!args.Has("output")) throw CliError("encode needs -o OUT.wav (or -o - for raw samples)");
   const OliviaMode& mode = ParseMode(args.Text("mode"));
-  const long rate = args.Integer("rate", kSampleRateHz);
-  if (rate < 1000 || rate > 384000) throw CliError("--rate must be 1000..384000 samples per second");
+  const auto rate = static_cast<int>(args.Integer("rate", kSampleRateHz, {kLowestWavRate, kHighestWavRate}));
+  const double lead_s = args.Number("lead", 0.0, kSilenceRange);
+  const double tail_s = args.Number("tail", 0.0, kSilenceRange);
   const std::string text = MessageText(args);
-  const Audio audio = WithSilence(EncodeMessage(mode, text), args.Number("lead", 0.0), args.Number("tail", 0.0));
-  WriteAudio(args.Text("output"), audio, static_cast<int>(rate));
+  WriteAudio(args.Text("output"), WithSilence(EncodeMessage(mode, text), lead_s, tail_s), rate);
   return kExitOk;
 }
 
 int RunDecode(const Words& words) {
-  const Args args(words, {{"mode", 'm', true}, {"json", 0, false}});
+  const Args args(words, {{"mode", 'm', true}, {"json", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) return PrintHelp(kDecodeHelp), kExitOk;
+  ShowAdapterDiagnostics(args.Has("verbose"));
   if (!args.Has("mode")) throw CliError("decode needs -m MODE or -m all");
   const std::vector<const OliviaMode*> modes = ParseModes(args.Text("mode"));
-  const Audio audio = ReadAudio(OnePositional(args, "input file"));
+  AudioReader audio(OnePositional(args, "input file"));
   const bool json = args.Has("json");
   const bool with_mode = modes.size() > 1;
-  std::FILE* output = ToolOutput();
-  for (const DecodedFrame& frame : DecodeRecording(modes, audio, WorkerThreads())) {
+  DecodeRecording(modes, audio, WorkerThreads(), [&](const DecodedFrame& frame) {
     const std::string line = json ? JsonFrameLine(frame) : PlainFrameLine(frame, with_mode);
-    std::fprintf(output, "%s\n", line.c_str());
-  }
-  std::fflush(output);
+    std::fprintf(stdout, "%s\n", line.c_str());
+    std::fflush(stdout);
+  });
   return kExitOk;
 }
 
-ChannelSettings ChannelSettingsFrom(const Args& args) {
-  ChannelSettings settings;
-  settings.add_noise = args.Has("snr");
-  settings.snr_db = args.Number("snr", 0.0);
-  settings.noise_bandwidth_hz = args.Number("noise-bw", 2500.0);
-  if (!(settings.noise_bandwidth_hz > 0.0 && settings.noise_bandwidth_hz <= kSampleRateHz / 2.0))
-    throw CliError("--noise-bw must be above 0 and at most 4000 Hz");
-  settings.offset_hz = args.Number("offset", 0.0);
-  settings.fading = ParseFading(args.Text("fading", "none"));
-  settings.drift_ppm = args.Number("drift-ppm", 0.0);
-  if (std::fabs(settings.drift_ppm) > 100000.0) throw CliError("--drift-ppm must be within +-100000");
-  settings.lead_s = args.Number("lead", 0.0);
-  settings.tail_s = args.Number("tail", 0.0);
-  if (settings.lead_s < 0.0 || settings.tail_s < 0.0) throw CliError("--lead and --tail are seconds, not negative");
-  settings.seed = static_cast<std::uint64_t>(args.Integer("seed", 1));
+ChannelSettings ChannelSettingsFrom(const Args& args, const ChannelSettings& defaults) {
+  ChannelSettings settings = defaults;
+  settings.add_noise = defaults.add_noise || args.Has("snr");
+  settings.snr_db = args.Number("snr", defaults.snr_db, kSnrRange);
+  // White noise fills 0..4000 Hz at 8000 samples/s; no band can be wider.
+  settings.noise_bandwidth_hz = args.Number("noise-bw", defaults.noise_bandwidth_hz, {1.0, kSampleRateHz / 2.0, "Hz"});
+  // A shift beyond half the sample rate wraps around to a smaller one.
+  settings.offset_hz = args.Number("offset", defaults.offset_hz, {-kSampleRateHz / 2.0, kSampleRateHz / 2.0, "Hz"});
+  settings.fading = ParseFading(args.Text("fading", FadingName(defaults.fading)));
+  // 10 % either way: far beyond any sound card's clock, and the resampler's
+  // output stays within 1.1 times the input.
+  settings.drift_ppm = args.Number("drift-ppm", defaults.drift_ppm, {-100000.0, 100000.0, "ppm"});
+  settings.lead_s = args.Number("lead", defaults.lead_s, kSilenceRange);
+  settings.tail_s = args.Number("tail", defaults.tail_s, kSilenceRange);
+  settings.seed = static_cast<std::uint64_t>(args.Integer("seed", static_cast<long long>(defaults.seed), kSeedRange));
   return settings;
 }
 
@@ -161,8 +175,8 @@ int RunChannel(const Words& words) {
                           {"seed", 0, true}});
   if (args.Help()) return PrintHelp(kChannelHelp), kExitOk;
   if (!args.Has("output")) throw CliError("channel needs -o OUT.wav (or -o - for raw samples)");
-  const ChannelSettings settings = ChannelSettingsFrom(args);
-  const Audio input = ReadAudio(OnePositional(args, "input file"));
+  const ChannelSettings settings = ChannelSettingsFrom(args, ChannelSettings{});
+  const Audio input = ReadAudio(OnePositional(args, "input file"), kMaxChannelSamples);
   ChannelSimulator channel(settings);
   const Audio output = channel.Apply(input);
   WriteAudio(args.Text("output"), output);

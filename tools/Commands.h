@@ -2,12 +2,14 @@
 // The subcommands of quillon-cli. Each takes the words after its name and
 // returns the exit status; user errors are thrown as CliError.
 
+#include <climits>
 #include <string>
 #include <vector>
 
+#include "tools/Args.h"
+
 namespace quillon {
 
-class Args;
 struct ChannelSettings;
 
 using Words = std::vector<std::string>;
@@ -19,8 +21,16 @@ int RunSensitivity(const Words& words);
 int RunSpeed(const Words& words);
 int RunDemo(const Words& words);
 
+// The ranges of the options that several subcommands share.
+// Silence before and after a transmission: ten minutes each at most.
+inline constexpr NumberRange kSilenceRange{0.0, 600.0, "s"};
+// Beyond +-60 dB the signal or the noise is all that is left.
+inline constexpr NumberRange kSnrRange{-60.0, 60.0, "dB"};
+inline constexpr WholeRange kSeedRange{0, LLONG_MAX};
+
 // The channel options shared by channel and demo: --snr, --noise-bw,
-// --offset, --fading, --drift-ppm, --lead, --tail, --seed.
-ChannelSettings ChannelSettingsFrom(const Args& args);
+// --offset, --fading, --drift-ppm, --lead, --tail, --seed; what is not
+// given stays as in `defaults`.
+ChannelSettings ChannelSettingsFrom(const Args& args, const ChannelSettings& defaults);
 
 }  // namespace quillon

@@ -5,15 +5,9 @@
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
-#define QUILLON_DUP _dup
-#define QUILLON_DUP2 _dup2
-#define QUILLON_FDOPEN _fdopen
 #define QUILLON_ISATTY _isatty
 #else
 #include <unistd.h>
-#define QUILLON_DUP dup
-#define QUILLON_DUP2 dup2
-#define QUILLON_FDOPEN fdopen
 #define QUILLON_ISATTY isatty
 #endif
 
@@ -21,8 +15,6 @@
 
 namespace quillon {
 namespace {
-
-std::FILE* real_output = nullptr;
 
 #ifdef _WIN32
 std::wstring Wide(const std::string& utf8) {
@@ -54,18 +46,6 @@ ConsoleCodePage console_code_page;
 #endif
 
 }  // namespace
-
-void DivertStandardOutput() {
-  if (real_output != nullptr) return;
-  std::fflush(stdout);
-  const int kept = QUILLON_DUP(1);
-  if (kept < 0) return;
-  real_output = QUILLON_FDOPEN(kept, "wb");
-  if (real_output == nullptr) return;
-  QUILLON_DUP2(2, 1);
-}
-
-std::FILE* ToolOutput() { return real_output != nullptr ? real_output : stdout; }
 
 bool StandardErrorIsTerminal() { return QUILLON_ISATTY(2) != 0; }
 

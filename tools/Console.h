@@ -2,24 +2,12 @@
 // The tool's meeting points with the operating system: its standard streams,
 // its command line and the names of its files. Console.cpp is the one file of
 // the tool with code for each platform.
-//
-// Where the tool's own output goes: the adapter writes its mode-93
-// diagnostic line to standard output; in a tool whose standard output may
-// carry raw audio or JSON lines, that line is sent to standard error instead,
-// and the tool writes its results to the real standard output kept here.
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace quillon {
-
-// Once, at start: keeps the real standard output for ToolOutput and points
-// the process's standard output at standard error.
-void DivertStandardOutput();
-
-// The real standard output (standard output itself before the diversion).
-std::FILE* ToolOutput();
 
 bool StandardErrorIsTerminal();
 

@@ -26,7 +26,7 @@ namespace {
 const char kDemoHelp[] =
     "usage: quillon-cli demo [-m MODE] [--snr DB] [--fading good|moderate|poor|flutter]\n"
     "                        [-t TEXT] [--offset HZ] [--drift-ppm PPM] [--noise-bw HZ]\n"
-    "                        [--lead S] [--tail S] [--seed N] [--realtime]\n"
+    "                        [--lead S] [--tail S] [--seed N] [--realtime] [-v]\n"
     "\n"
     "The program's main job without a display or sound card: one station sends a\n"
     "message, the channel simulator carries it, the other station receives it. Shows\n"
@@ -41,7 +41,9 @@ const char kDemoHelp[] =
     "                    address and a telephone number\n"
     "  --lead S, --tail S  channel noise before and after (default 1.5 and 2 s)\n"
     "  --seed N          channel seed (default 1)\n"
-    "  --realtime        pace the receiving side at the audio's own speed\n";
+    "  --realtime        pace the receiving side at the audio's own speed\n"
+    "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
+    "                    standard error\n";
 
 // u8: UTF-8 also where narrow literals are compiled to cp1251 (Windows).
 const char kDefaultText[] =
@@ -87,13 +89,13 @@ std::string ReadArchive(const std::string& home) {
 
 void TerminalView::EndLine() {
   if (!mid_line_) return;
-  std::fputc('\n', ToolOutput());
+  std::fputc('\n', stdout);
   mid_line_ = false;
 }
 
 void TerminalView::Stamp(const char* what) {
   EndLine();
-  std::fprintf(ToolOutput(), "  [%s] %s", ClockTime(now_s_).c_str(), what);
+  std::fprintf(stdout, "  [%s] %s", ClockTime(now_s_).c_str(), what);
 }
 
 void TerminalView::SetLowerText(const std::string& text) {
@@ -104,8 +106,8 @@ void TerminalView::SetLowerText(const std::string& text) {
   }
   finished_ = true;
   Stamp("lower pane holds: ");
-  std::fprintf(ToolOutput(), "%s\n", Utf8(text).c_str());
-  std::fflush(ToolOutput());
+  std::fprintf(stdout, "%s\n", Utf8(text).c_str());
+  std::fflush(stdout);
 }
 
 void TerminalView::InsertLowerChar(unsigned char character) {
@@ -116,18 +118,18 @@ void TerminalView::InsertLowerChar(unsigned char character) {
   }
   if (character == '\r') return;
   if (character == '\n') {
-    std::fputs("\n                        ", ToolOutput());
+    std::fputs("\n                        ", stdout);
   } else {
-    std::fputs(Utf8(std::string(1, static_cast<char>(character))).c_str(), ToolOutput());
+    std::fputs(Utf8(std::string(1, static_cast<char>(character))).c_str(), stdout);
   }
-  std::fflush(ToolOutput());
+  std::fflush(stdout);
 }
 
 void TerminalView::SetStatusText(const std::string& text) {
   status_ = text;
   Stamp("status bar: ");
-  std::fprintf(ToolOutput(), "%s\n", Utf8(text).c_str());
-  std::fflush(ToolOutput());
+  std::fprintf(stdout, "%s\n", Utf8(text).c_str());
+  std::fflush(stdout);
 }
 
 void TerminalView::Iconki() {
@@ -142,33 +144,35 @@ void TerminalView::Iconki() {
   icon_ = icon;
   const bool was_mid_line = mid_line_;
   Stamp("icon: ");
-  std::fprintf(ToolOutput(), "%s\n", icon.c_str());
+  std::fprintf(stdout, "%s\n", icon.c_str());
   if (was_mid_line) {
     Stamp("lower pane: ");
-    std::fputs(Utf8(lower_).c_str(), ToolOutput());
+    std::fputs(Utf8(lower_).c_str(), stdout);
     mid_line_ = true;
   }
-  std::fflush(ToolOutput());
+  std::fflush(stdout);
 }
 
 int RunDemo(const Words& words) {
   const Args args(words, {{"mode", 'm', true}, {"snr", 0, true}, {"fading", 0, true}, {"text", 't', true},
                           {"offset", 0, true}, {"drift-ppm", 0, true}, {"noise-bw", 0, true}, {"lead", 0, true},
-                          {"tail", 0, true}, {"seed", 0, true}, {"realtime", 0, false}});
+                          {"tail", 0, true}, {"seed", 0, true}, {"realtime", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) {
-    std::fputs(kDemoHelp, ToolOutput());
+    std::fputs(kDemoHelp, stdout);
     return kExitOk;
   }
+  ShowAdapterDiagnostics(args.Has("verbose"));
   if (!args.Positionals().empty()) throw CliError("unexpected '" + args.Positionals()[0] + "' (see --help)");
   const OliviaMode& mode = ParseMode(args.Text("mode", "OLIVIA_8_500"));
-  ChannelSettings channel_settings = ChannelSettingsFrom(args);
-  channel_settings.add_noise = true;
-  channel_settings.snr_db = args.Number("snr", -5.0);
-  channel_settings.lead_s = args.Number("lead", 1.5);
-  channel_settings.tail_s = args.Number("tail", 2.0);
+  ChannelSettings defaults;
+  defaults.add_noise = true;
+  defaults.snr_db = -5.0;
+  defaults.lead_s = 1.5;
+  defaults.tail_s = 2.0;
+  const ChannelSettings channel_settings = ChannelSettingsFrom(args, defaults);
   const std::string text = Utf8ToCp1251Strict(args.Text("text", kDefaultText));
   CheckUpperPaneText(text);
-  std::FILE* out = ToolOutput();
+  std::FILE* out = stdout;
 
   std::fprintf(out, "Quillon demo: %s, SNR %.1f dB in %.0f Hz, fading %s, offset %.1f Hz, seed %llu\n\n",
                mode.label, channel_settings.snr_db, channel_settings.noise_bandwidth_hz,

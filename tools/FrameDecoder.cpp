@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
+#include <memory>
 #include <thread>
 
 #include "engine/Receiver.h"
@@ -12,6 +14,8 @@ namespace {
 // Blocks of the block code: the sync integration of 4 blocks, which with rx_flush
 // covers the decision delay of the last block.
 constexpr int kQuietBlocksAfter = 4;
+// Samples handed to every receiver at a time: about 8 s of audio.
+constexpr std::size_t kDecodePiece = 65536;
 }  // namespace
 
 FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode) {
@@ -49,6 +53,16 @@ void FrameDecoder::Finish() {
 void FrameDecoder::HearAll(const Audio& audio) {
   Hear(audio.data(), static_cast<int>(audio.size()));
   Finish();
+}
+
+std::vector<DecodedFrame> FrameDecoder::TakeFrames() {
+  std::vector<DecodedFrame> frames;
+  frames.swap(frames_);
+  return frames;
+}
+
+double FrameDecoder::EarliestStartToCome() const {
+  return collecting_ ? start_s_ : static_cast<double>(samples_heard_) / kSampleRateHz;
 }
 
 void FrameDecoder::DrainReceiveRing(double now_s) {
@@ -104,19 +118,39 @@ void ParallelFor(std::size_t count, int threads, const std::function<void(std::s
   for (std::thread& thread : pool) thread.join();
 }
 
-std::vector<DecodedFrame> DecodeRecording(const std::vector<const OliviaMode*>& modes, const Audio& audio,
-                                          int threads) {
-  std::vector<std::vector<DecodedFrame>> per_mode(modes.size());
-  ParallelFor(modes.size(), threads, [&](std::size_t index) {
-    FrameDecoder decoder(*modes[index]);
-    decoder.HearAll(audio);
-    per_mode[index] = decoder.Frames();
-  });
-  std::vector<DecodedFrame> frames;
-  for (const auto& found : per_mode) frames.insert(frames.end(), found.begin(), found.end());
-  std::stable_sort(frames.begin(), frames.end(),
-                   [](const DecodedFrame& a, const DecodedFrame& b) { return a.start_s < b.start_s; });
-  return frames;
+void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& audio, int threads,
+                     const std::function<void(const DecodedFrame&)>& report) {
+  std::vector<std::unique_ptr<FrameDecoder>> decoders(modes.size());
+  ParallelFor(modes.size(), threads,
+              [&](std::size_t index) { decoders[index] = std::make_unique<FrameDecoder>(*modes[index]); });
+  struct Waiting {
+    DecodedFrame frame;
+    std::size_t mode_place;
+  };
+  std::vector<Waiting> waiting;
+  auto report_before = [&](double before_s) {
+    for (std::size_t place = 0; place < decoders.size(); ++place)
+      for (DecodedFrame& frame : decoders[place]->TakeFrames()) waiting.push_back({std::move(frame), place});
+    std::stable_sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
+      if (a.frame.start_s != b.frame.start_s) return a.frame.start_s < b.frame.start_s;
+      return a.mode_place < b.mode_place;
+    });
+    std::size_t reported = 0;
+    for (; reported < waiting.size() && waiting[reported].frame.start_s < before_s; ++reported)
+      report(waiting[reported].frame);
+    waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(reported));
+  };
+
+  Audio piece;
+  for (audio.Read(kDecodePiece, piece); !piece.empty(); audio.Read(kDecodePiece, piece)) {
+    ParallelFor(decoders.size(), threads,
+                [&](std::size_t index) { decoders[index]->Hear(piece.data(), static_cast<int>(piece.size())); });
+    double before_s = std::numeric_limits<double>::infinity();
+    for (const auto& decoder : decoders) before_s = std::min(before_s, decoder->EarliestStartToCome());
+    report_before(before_s);
+  }
+  ParallelFor(decoders.size(), threads, [&](std::size_t index) { decoders[index]->Finish(); });
+  report_before(std::numeric_limits<double>::infinity());
 }
 
 }  // namespace quillon

@@ -36,7 +36,11 @@ class FrameDecoder {
   // The whole recording: Hear in blocks of 512, then Finish.
   void HearAll(const Audio& audio);
 
-  const std::vector<DecodedFrame>& Frames() const { return frames_; }
+  // The frames finished since the last call, in order.
+  std::vector<DecodedFrame> TakeFrames();
+  // No frame found from now on starts before this time: the start of the
+  // frame being collected, or else the end of the audio heard so far.
+  double EarliestStartToCome() const;
 
  private:
   void DrainReceiveRing(double now_s);
@@ -51,10 +55,12 @@ class FrameDecoder {
   std::vector<DecodedFrame> frames_;
 };
 
-// Every mode's receiver over the same recording, on up to `threads` worker
-// threads; frames in order of their start, then of the mode's menu place.
-std::vector<DecodedFrame> DecodeRecording(const std::vector<const OliviaMode*>& modes, const Audio& audio,
-                                          int threads);
+// Every mode's receiver over the same recording, read piece by piece, on up
+// to `threads` worker threads. Each frame goes to `report` in order of its
+// start, then of its mode's place in `modes`, as soon as no receiver can
+// still find one that starts earlier.
+void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& audio, int threads,
+                     const std::function<void(const DecodedFrame&)>& report);
 
 // Worker threads for parallel work: the machine's cores, at least one.
 int WorkerThreads();

@@ -26,7 +26,13 @@ std::uint64_t Mix(std::uint64_t value) {
   return value ^ (value >> 31);
 }
 
+// Trial number `index` of the whole run, counted mode by mode, then SNR by
+// SNR; worked out from the index so that no list of trials is kept.
 struct Trial {
+  Trial(std::size_t index, std::size_t points, int trials)
+      : curve(index / (points * static_cast<std::size_t>(trials))),
+        point(index / static_cast<std::size_t>(trials) % points),
+        index(static_cast<int>(index % static_cast<std::size_t>(trials))) {}
   std::size_t curve;
   std::size_t point;
   int index;
@@ -64,7 +70,7 @@ Outcome RunTrial(const OliviaMode& mode, const SensitivitySettings& settings, do
   FrameDecoder decoder(mode);
   decoder.HearAll(heard);
   Outcome outcome;
-  for (const DecodedFrame& decoded : decoder.Frames()) {
+  for (const DecodedFrame& decoded : decoder.TakeFrames()) {
     const ReceivedFrame& frame = decoded.frame;
     if (frame.good && frame.text == text) outcome.good = true;
     if (frame.good && frame.text != text) outcome.false_good = true;
@@ -115,7 +121,6 @@ std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaM
     snrs.push_back(snr);
   }
   std::vector<SensitivityCurve> curves(modes.size());
-  std::vector<Trial> trials;
   for (std::size_t c = 0; c < modes.size(); ++c) {
     curves[c].mode = modes[c];
     curves[c].max_offset_bins = MaxOffsetBins(*modes[c]);
@@ -125,14 +130,14 @@ std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaM
       point.trials = settings.trials;
       point.character_errors = 0.0;
       curves[c].points.push_back(point);
-      for (int t = 0; t < settings.trials; ++t) trials.push_back({c, p, t});
     }
   }
 
   std::mutex results;
   std::size_t done = 0;
-  ParallelFor(trials.size(), settings.threads, [&](std::size_t index) {
-    const Trial& trial = trials[index];
+  const std::size_t trials = modes.size() * snrs.size() * static_cast<std::size_t>(settings.trials);
+  ParallelFor(trials, settings.threads, [&](std::size_t index) {
+    const Trial trial(index, snrs.size(), settings.trials);
     const OliviaMode& mode = *modes[trial.curve];
     // The same trial gets the same text, offset, lead and noise whatever
     // the thread count or the other modes measured alongside.
@@ -147,9 +152,9 @@ std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaM
     point.character_errors += outcome.character_errors;
     ++done;
     // On a terminal the count is rewritten in place; in a log, every tenth.
-    if (settings.progress && (StandardErrorIsTerminal() || done % std::max<std::size_t>(1, trials.size() / 10) == 0))
+    if (settings.progress && (StandardErrorIsTerminal() || done % std::max<std::size_t>(1, trials / 10) == 0))
       std::fprintf(stderr, StandardErrorIsTerminal() ? "\rbench sensitivity: %zu of %zu trials" : "bench sensitivity: %zu of %zu trials\n", done,
-                   trials.size());
+                   trials);
   });
   if (settings.progress && StandardErrorIsTerminal()) std::fprintf(stderr, "\n");
   return curves;

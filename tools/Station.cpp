@@ -1,5 +1,7 @@
 #include "tools/Station.h"
 
+#include <atomic>
+
 #include "link/Cp1251.h"
 #include "link/LinkController.h"
 #include "modem/SampleLevels.h"
@@ -7,6 +9,8 @@
 
 namespace quillon {
 namespace {
+
+std::atomic<bool> adapter_diagnostics_shown{false};
 
 // The playback side asks for audio only when the ring is empty, so it never
 // holds more than one tx_process step (at most 22 blocks).
@@ -30,8 +34,12 @@ class UpperTextView : public LinkView {
 
 }  // namespace
 
-Station::Station(const OliviaMode& mode)
-    : mode_(mode), state_(link_, kTransmitBlocks), adapter_(MakeOliviaModem(mode.number, state_)) {
+void ShowAdapterDiagnostics(bool shown) { adapter_diagnostics_shown.store(shown); }
+
+Station::Station(const OliviaMode& mode) : mode_(mode), state_(link_, kTransmitBlocks) {
+  // The adapter prints while it is built, so the output is chosen first.
+  state_.diagnostic_output = adapter_diagnostics_shown.load() ? stderr : nullptr;
+  adapter_ = MakeOliviaModem(mode.number, state_);
   state_.modem.store(adapter_.get());
 }
 

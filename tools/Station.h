@@ -49,6 +49,11 @@ class Station {
   std::unique_ptr<olivia> adapter_;
 };
 
+// Where every station built afterwards prints the adapter's mode-93
+// diagnostic line ("tones ..."): standard error when `shown` (--verbose),
+// nowhere otherwise, so that it never mixes with the tool's results.
+void ShowAdapterDiagnostics(bool shown);
+
 // The audio of one press of "Передать" with a cp1251 text, on a fresh
 // station. Throws CliError with the status text when nothing was sent.
 Audio EncodeMessage(const OliviaMode& mode, const std::string& cp1251);

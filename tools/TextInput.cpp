@@ -85,9 +85,16 @@ std::string ReadTextFile(const std::string& path) {
 void CheckUpperPaneText(const std::string& cp1251) {
   if (cp1251.empty()) throw CliError("the text is empty: there is nothing to send");
   if (cp1251.find('\0') != std::string::npos) throw CliError("the text holds a zero byte, which the pane cannot hold");
-  if (cp1251.size() > static_cast<std::size_t>(kMaxTextBytes))
-    throw CliError("the text has " + std::to_string(cp1251.size()) + " bytes; the upper pane holds at most " +
-                   std::to_string(kMaxTextBytes));
+  // The link refuses a frame whose coded text does not fit its transmit
+  // ring (kMaxCodedBytes), and the pane hands it at most kMaxTextBytes; the
+  // first is the limit a text meets unless the coder drops characters.
+  const std::size_t coded = CodeText(cp1251).size();
+  if (coded > static_cast<std::size_t>(kMaxCodedBytes) || cp1251.size() > static_cast<std::size_t>(kMaxTextBytes))
+    throw CliError("the text has " + std::to_string(cp1251.size()) + " bytes and codes to " + std::to_string(coded) +
+                   " link bytes; one message carries at most " + std::to_string(kMaxCodedBytes) +
+                   " link bytes, from at most " + std::to_string(kMaxTextBytes) +
+                   " bytes of text (a character takes one link byte, each change between Latin and Cyrillic letters "
+                   "one more)");
 }
 
 }  // namespace quillon

@@ -14,8 +14,8 @@ std::string Utf8ToCp1251Strict(const std::string& utf8);
 std::string ReadTextFile(const std::string& path);
 
 // The text as the upper pane would hand it to the link: throws CliError
-// when it is empty, holds a zero byte, or is longer than the pane's 9994
-// bytes.
+// when it is empty, holds a zero byte, or is longer than one message
+// carries (the link would refuse it).
 void CheckUpperPaneText(const std::string& cp1251);
 
 }  // namespace quillon

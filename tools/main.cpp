@@ -33,13 +33,13 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
     if (which == "sensitivity") return RunSensitivity(bench_rest);
     if (which == "speed") return RunSpeed(bench_rest);
     if (which == "--help" || which == "-h") {
-      std::fputs("usage: quillon-cli bench sensitivity|speed [OPTIONS]\n", ToolOutput());
+      std::fputs("usage: quillon-cli bench sensitivity|speed [OPTIONS]\n", stdout);
       return kExitOk;
     }
     throw CliError("bench wants 'sensitivity' or 'speed' (see --help)");
   }
   if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kHelp, ToolOutput());
+    std::fputs(kHelp, stdout);
     return kExitOk;
   }
   throw CliError("unknown command '" + command + "' (see quillon-cli --help)");
@@ -48,7 +48,6 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  quillon::DivertStandardOutput();
   quillon::UseUtf8Console();
   quillon::SetBinaryMode(stdin);  // raw audio and cp1251 text files both come in unchanged
   const quillon::Words words = quillon::CommandLineWords(argc, argv);
@@ -59,7 +58,7 @@ int main(int argc, char** argv) {
   const quillon::Words rest(words.begin() + 1, words.end());
   try {
     const int status = Dispatch(words[0], rest);
-    std::fflush(quillon::ToolOutput());
+    std::fflush(stdout);
     return status;
   } catch (const quillon::CliError& error) {
     std::fprintf(stderr, "quillon-cli: %s\n", error.what());

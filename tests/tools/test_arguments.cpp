@@ -14,11 +14,11 @@ TEST(Args, ValuesFlagsAliasesAndPositionals) {
   const Args args({"-m", "8/500", "--snr", "-5", "--json", "-", "in.wav"},
                   {{"mode", 'm', true}, {"snr", 0, true}, {"json", 0, false}});
   EXPECT_EQ(args.Text("mode"), "8/500");
-  EXPECT_DOUBLE_EQ(args.Number("snr", 0.0), -5.0);  // a negative value is a value, not an option
+  EXPECT_DOUBLE_EQ(args.Number("snr", 0.0, {-60.0, 60.0, "dB"}), -5.0);  // a negative value is a value, not an option
   EXPECT_TRUE(args.Has("json"));
   EXPECT_FALSE(args.Help());
   EXPECT_EQ(args.Positionals(), (std::vector<std::string>{"-", "in.wav"}));
-  EXPECT_EQ(args.Integer("seed", 7), 7);
+  EXPECT_EQ(args.Integer("seed", 7, {0, 10}), 7);
   EXPECT_TRUE(Args({"--help"}, {}).Help());
 }
 
@@ -26,8 +26,44 @@ TEST(Args, MistakesAreRefused) {
   const std::vector<OptionSpec> options = {{"snr", 0, true}, {"seed", 0, true}};
   EXPECT_THROW(Args({"--bogus"}, options), CliError);
   EXPECT_THROW(Args({"--snr"}, options), CliError);
-  EXPECT_THROW(Args({"--snr", "loud"}, options).Number("snr", 0.0), CliError);
-  EXPECT_THROW(Args({"--seed", "1.5"}, options).Integer("seed", 0), CliError);
+  EXPECT_THROW(Args({"--snr", "loud"}, options).Number("snr", 0.0, {-60.0, 60.0, "dB"}), CliError);
+  EXPECT_THROW(Args({"--seed", "1.5"}, options).Integer("seed", 0, {0, 10}), CliError);
+}
+
+std::string NumberError(const std::string& value, const NumberRange& range) {
+  try {
+    Args({"--snr", value}, {{"snr", 0, true}}).Number("snr", 0.0, range);
+  } catch (const CliError& error) {
+    return error.what();
+  }
+  return "<accepted>";
+}
+
+std::string IntegerError(const std::string& value, const WholeRange& range) {
+  try {
+    Args({"--seed", value}, {{"seed", 0, true}}).Integer("seed", 0, range);
+  } catch (const CliError& error) {
+    return error.what();
+  }
+  return "<accepted>";
+}
+
+TEST(Args, NumbersOutsideTheirRangeOrNoNumbersAtAllAreRefused) {
+  const NumberRange snr{-60.0, 60.0, "dB"};
+  EXPECT_EQ(NumberError("60", snr), "<accepted>");  // both ends belong to the range
+  EXPECT_EQ(NumberError("-60", snr), "<accepted>");
+  EXPECT_EQ(NumberError("60.001", snr), "--snr must be within -60..60 dB, not '60.001'");
+  EXPECT_EQ(NumberError("1e9", {0.0, 600.0, "s"}), "--snr must be within 0..600 s, not '1e9'");
+  EXPECT_EQ(NumberError("5", {1.0, 4.0, ""}), "--snr must be within 1..4, not '5'");
+  // strtod reads these, and a NaN passes every range comparison.
+  for (const char* word : {"nan", "NAN", "inf", "-infinity", "1e999"})
+    EXPECT_EQ(NumberError(word, snr), std::string("--snr wants a number, not '") + word + "'") << word;
+
+  EXPECT_EQ(IntegerError("10", {0, 10}), "<accepted>");
+  EXPECT_EQ(IntegerError("-1", {0, 10}), "--seed must be within 0..10, not '-1'");
+  // Beyond 64 bits, and 2^32 + 1, which a 32-bit long or int would wrap to 1.
+  EXPECT_EQ(IntegerError("99999999999999999999", {0, 10}), "--seed must be within 0..10, not '99999999999999999999'");
+  EXPECT_EQ(IntegerError("4294967297", {1, 10000}), "--seed must be within 1..10000, not '4294967297'");
 }
 
 TEST(ModeArg, LabelTonesOverBandwidthAndNumberNameTheSameMode) {
@@ -69,8 +105,17 @@ TEST(TextInput, Utf8BecomesCp1251OrNamesTheMissingCharacter) {
 TEST(TextInput, UpperPaneLimits) {
   EXPECT_THROW(CheckUpperPaneText(""), CliError);
   EXPECT_THROW(CheckUpperPaneText(std::string("a\0b", 3)), CliError);
-  EXPECT_NO_THROW(CheckUpperPaneText(std::string(9994, 'a')));
-  EXPECT_THROW(CheckUpperPaneText(std::string(9995, 'a')), CliError);
+  // The link's limit, in link bytes: 9993 Latin letters fit, 9994 do not.
+  EXPECT_NO_THROW(CheckUpperPaneText(std::string(9993, 'a')));
+  EXPECT_THROW(CheckUpperPaneText(std::string(9994, 'a')), CliError);
+  // Cyrillic and Latin letters in turn take two link bytes each.
+  std::string mixed;
+  while (mixed.size() < 4998) mixed += "\xE0" "b";  // "аb"
+  EXPECT_THROW(CheckUpperPaneText(mixed), CliError);
+  EXPECT_NO_THROW(CheckUpperPaneText(mixed.substr(0, 4996)));
+  // The numero sign is dropped by the coder: 9995 bytes code to 9990 link
+  // bytes, but the pane hands the link no more than 9994 bytes.
+  EXPECT_THROW(CheckUpperPaneText(std::string(9990, 'a') + std::string(5, '\xB9')), CliError);
 }
 
 }  // namespace

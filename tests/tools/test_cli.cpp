@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -231,6 +232,13 @@ TEST_F(Cli, BadInputIsOneClearLineAndStatusTwo) {
   {
     std::ofstream raw(Path("nothing.raw"));
   }
+  {
+    // 2^25 samples, 70 minutes, as a sparse file: twice what the channel
+    // simulator takes.
+    std::ofstream(Path("long.wav"), std::ios::binary)
+        << std::string("RIFF\x24\0\0\x04WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0data\0\0\0\x04", 44);
+    fs::resize_file(Path("long.wav"), 44 + (std::uintmax_t{1} << 26));
+  }
   struct Case {
     const char* line;
     const char* says;
@@ -246,6 +254,7 @@ TEST_F(Cli, BadInputIsOneClearLineAndStatusTwo) {
       {"CLI encode -m 8/500 -t 'caf\xC3\xA9 \xE6\x97\xA5' -o x.wav", "'\xC3\xA9' (U+00E9) has no cp1251 code"},
       {"CLI encode -m 8/500 -t abc", "needs -o"},
       {"CLI channel missing.wav -o x.wav", "cannot open"},
+      {"CLI channel long.wav -o x.wav", "'long.wav' lasts more than 2097.15 s, the most this command takes"},
       {"CLI decode -m 8/500 --bogus x.wav", "unknown option '--bogus'"},
       {"CLI frobnicate", "unknown command"},
   };
@@ -257,6 +266,133 @@ TEST_F(Cli, BadInputIsOneClearLineAndStatusTwo) {
     EXPECT_EQ(run.out, "") << c.line;
   }
   EXPECT_FALSE(fs::exists(Path("x.wav")));
+}
+
+TEST_F(Cli, EveryNumberOutsideItsRangeIsOneClearLineAndStatusTwo) {
+  // Each case names the option, so a refusal for another reason (a missing
+  // input file, say) does not count. Before each of these was refused, some
+  // ran out of memory (--lead 1e9), some were taken as they came (--offset
+  // 5000, NaN) and some were cut to another value (--trials 2^32 + 1 ran 1).
+  struct Case {
+    const char* line;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"CLI encode -m 8/500 -t abc -o x.wav --lead 1e9", "--lead must be within 0..600 s, not '1e9'"},
+      {"CLI encode -m 8/500 -t abc -o x.wav --tail -1", "--tail must be within 0..600 s"},
+      {"CLI encode -m 8/500 -t abc -o x.wav --rate 999", "--rate must be within 1000..384000"},
+      {"CLI channel missing.wav -o x.wav --offset 5000", "--offset must be within -4000..4000 Hz, not '5000'"},
+      {"CLI channel missing.wav -o x.wav --snr nan", "--snr wants a number, not 'nan'"},
+      {"CLI channel missing.wav -o x.wav --snr 1e6", "--snr must be within -60..60 dB"},
+      {"CLI channel missing.wav -o x.wav --noise-bw 0", "--noise-bw must be within 1..4000 Hz"},
+      {"CLI channel missing.wav -o x.wav --drift-ppm 2e5", "--drift-ppm must be within -100000..100000"},
+      {"CLI channel missing.wav -o x.wav --lead inf", "--lead wants a number, not 'inf'"},
+      {"CLI channel missing.wav -o x.wav --seed -1", "--seed must be within 0.."},
+      {"CLI demo --snr 1e9", "--snr must be within -60..60 dB"},
+      {"CLI demo --lead 1e9", "--lead must be within 0..600 s"},
+      {"CLI demo --offset -4001", "--offset must be within -4000..4000 Hz"},
+      {"CLI bench sensitivity -m 4/2000 --from 0 --to 0 --trials 4294967297", "--trials must be within 1..10000"},
+      {"CLI bench sensitivity -m 4/2000 --from -1e9", "--from must be within -60..60 dB"},
+      {"CLI bench sensitivity -m 4/2000 --step 0", "--step must be within 0.01..120 dB"},
+      {"CLI bench sensitivity -m 4/2000 --threads 100000", "--threads must be within 1..256"},
+      {"CLI bench sensitivity -m 4/2000 --length 2001", "--length must be within 1..2000"},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = Shell(c.line);
+    EXPECT_EQ(run.status, 2) << c.line;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << c.line << ": " << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.line << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.line;
+  }
+}
+
+TEST_F(Cli, TheLongestTextIsTheLongestTheLinkSends) {
+  // One frame carries at most 9993 link bytes; a Latin letter takes one,
+  // and every change between Latin and Cyrillic one more.
+  {
+    std::ofstream(Path("fits.txt"), std::ios::binary) << std::string(9993, 'a');
+    std::ofstream(Path("latin.txt"), std::ios::binary) << std::string(9994, 'a');
+    std::string mixed;
+    for (int n = 0; n < 3000; ++n) mixed += "\xD0\xB0" "b";  // "аb": 2 link bytes each
+    std::ofstream(Path("mixed.txt"), std::ios::binary) << mixed;
+  }
+  const RunResult fits = Shell("CLI encode -m 4/2000 -i fits.txt -o fits.wav");
+  EXPECT_EQ(fits.status, 0) << fits.err;
+  const struct {
+    const char* file;
+    const char* says;
+  } too_long[] = {
+      {"latin.txt", "the text has 9994 bytes and codes to 9994 link bytes; one message carries at most 9993"},
+      {"mixed.txt", "the text has 6000 bytes and codes to 12000 link bytes; one message carries at most 9993"},
+  };
+  for (const auto& c : too_long) {
+    const RunResult run = Shell(std::string("CLI encode -m 4/2000 -i ") + c.file + " -o x.wav");
+    EXPECT_EQ(run.status, 2) << c.file;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << c.file << ": " << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.file << ": " << run.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("x.wav")));
+}
+
+TEST_F(Cli, TheModeNinetyThreeLineOnlyWhenAskedFor) {
+  ASSERT_EQ(Shell("CLI encode -m 16/1000 -t 'CQ' -o sent.wav").status, 0);
+  const RunResult quiet = Shell("CLI decode -m all sent.wav");
+  ASSERT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(Lines(quiet.out).size(), 1u) << quiet.out;
+  const RunResult verbose = Shell("CLI decode -m all --verbose sent.wav");
+  ASSERT_EQ(verbose.status, 0) << verbose.err;
+  EXPECT_EQ(verbose.out, quiet.out);
+  EXPECT_EQ(verbose.err.rfind("tones ", 0), 0u) << verbose.err;
+  const RunResult speed = Shell("CLI bench speed -m 64/250");
+  ASSERT_EQ(speed.status, 0) << speed.err;
+  EXPECT_EQ((speed.out + speed.err).find("tones"), std::string::npos) << speed.out << speed.err;
+}
+
+// The samples of a WAV file written by encode, at full scale +-1.0.
+std::vector<float> Samples(const fs::path& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  std::vector<float> samples(file != nullptr ? static_cast<std::size_t>(info.frames) : 0u);
+  if (file != nullptr) sf_readf_float(file, samples.data(), info.frames);
+  sf_close(file);
+  return samples;
+}
+
+TEST_F(Cli, ACutRecordingDecodesWhatItHoldsAndSaysHowMuchIsMissing) {
+  ASSERT_EQ(Shell("CLI encode -m 4/2000 -t 'cut here' -o whole.wav").status, 0);
+  const std::string whole = ReadFile(Path("whole.wav"));
+  const std::size_t frames = (whole.size() - 44) / 2;
+  std::ofstream(Path("cut.wav"), std::ios::binary) << whole.substr(0, 44 + 2 * 8000);  // the first second
+  const RunResult run = Shell("CLI decode -m 4/2000 cut.wav");
+  EXPECT_EQ(run.status, 0) << run.err;
+  char says[160];
+  std::snprintf(says, sizeof says, "'cut.wav' is cut short: its header announces %zu frames (%.2f s), it holds 8000 (1.00 s)",
+                frames, frames / 8000.0);
+  EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+  EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+}
+
+TEST_F(Cli, SamplesThatAreNoNumbersAreSilenceAndSaidOnce) {
+  ASSERT_EQ(Shell("CLI encode -m 8/500 -t 'NaN test' --lead 1 -o clean.wav").status, 0);
+  std::vector<float> samples = Samples(Path("clean.wav"));
+  ASSERT_GT(samples.size(), 8000u);
+  // In the lead silence, so that the frame itself is untouched.
+  samples[100] = std::numeric_limits<float>::quiet_NaN();
+  samples[200] = std::numeric_limits<float>::infinity();
+  samples[300] = -std::numeric_limits<float>::infinity();
+  SF_INFO info{};
+  info.samplerate = 8000;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* file = sf_open(Path("nan.wav").c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr);
+  sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+  sf_close(file);
+  const RunResult run = Shell("CLI decode -m 8/500 nan.wav");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(IsGoodLine(run.out, "NaN test\n")) << run.out;
+  EXPECT_EQ(run.err, "quillon-cli: 'nan.wav' holds 3 samples that are not numbers (NaN or infinite); they are read as silence\n");
 }
 
 TEST_F(Cli, EverySubcommandHasHelp) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "tools/CliError.h"
 
@@ -86,6 +87,7 @@ ComplexSignal DopplerTap(std::size_t length, double sample_rate, double spread_h
   // sum |H|^2 / size.
   const double scale = 1.0 / std::sqrt(filter_power / static_cast<double>(size));
   tap.resize(length);
+  tap.shrink_to_fit();
   for (auto& value : tap) value *= scale;
   return tap;
 }
@@ -121,6 +123,12 @@ ChannelSimulator::ChannelSimulator(const ChannelSettings& settings) : settings_(
 std::vector<double> ChannelSimulator::Apply(const std::vector<double>& input) {
   report_ = ChannelReport{};
   std::vector<double> signal = Pad(Drift(input, settings_.drift_ppm), settings_.lead_s, settings_.tail_s);
+  if (signal.size() > kMaxChannelSamples) {
+    char message[160];
+    std::snprintf(message, sizeof message, "the channel's output would last %.2f s; it makes at most %.2f s",
+                  static_cast<double>(signal.size()) / kRate, static_cast<double>(kMaxChannelSamples) / kRate);
+    throw CliError(message);
+  }
   std::vector<bool> active;
   // Noise is scaled to the signal as sent: the fading paths have unit mean
   // power, so the long-run SNR is the same before and after them.
@@ -128,17 +136,18 @@ std::vector<double> ChannelSimulator::Apply(const std::vector<double>& input) {
   report_.signal_seconds = static_cast<double>(std::count(active.begin(), active.end(), true)) / kRate;
 
   if (settings_.fading != Fading::kNone || settings_.offset_hz != 0.0) {
-    const ComplexSignal analytic = AnalyticSignal(signal);
-    ComplexSignal received = analytic;
+    ComplexSignal received = AnalyticSignal(signal);
     if (settings_.fading != Fading::kNone) {
       const FadingProfile profile = ProfileOf(settings_.fading);
       const auto delay = static_cast<std::size_t>(std::lround(profile.delay_ms * 1e-3 * kRate));
-      const ComplexSignal first = DopplerTap(analytic.size(), kRate, profile.spread_hz, random_);
-      const ComplexSignal second = DopplerTap(analytic.size(), kRate, profile.spread_hz, random_);
+      const ComplexSignal first = DopplerTap(received.size(), kRate, profile.spread_hz, random_);
+      const ComplexSignal second = DopplerTap(received.size(), kRate, profile.spread_hz, random_);
       const double path_gain = std::sqrt(0.5);  // two paths of equal power, together unit power
-      for (std::size_t n = 0; n < analytic.size(); ++n) {
-        const std::complex<double> late = n >= delay ? analytic[n - delay] : 0.0;
-        received[n] = path_gain * (first[n] * analytic[n] + second[n] * late);
+      // In place from the end, so that the late path still reads the
+      // signal as sent.
+      for (std::size_t n = received.size(); n-- > 0;) {
+        const std::complex<double> late = n >= delay ? received[n - delay] : 0.0;
+        received[n] = path_gain * (first[n] * received[n] + second[n] * late);
       }
     }
     if (settings_.offset_hz != 0.0) {

@@ -27,6 +27,11 @@ Fading ParseFading(const std::string& word);
 const char* FadingName(Fading fading);
 FadingProfile ProfileOf(Fading fading);
 
+// The simulator works on the whole signal at once (its fading is made in the
+// frequency domain), so its output is limited: 2^24 samples, about 35 minutes
+// at 8000 samples/s.
+constexpr std::size_t kMaxChannelSamples = std::size_t{1} << 24;
+
 struct ChannelSettings {
   bool add_noise = false;
   double snr_db = 0.0;
@@ -54,7 +59,8 @@ class ChannelSimulator {
   explicit ChannelSimulator(const ChannelSettings& settings);
 
   // In and out in 16-bit sample units at 8000 samples/s, no scaling or
-  // clipping. Throws CliError when noise is asked for over silent input.
+  // clipping. Throws CliError when noise is asked for over silent input,
+  // and when the output would be longer than kMaxChannelSamples.
   std::vector<double> Apply(const std::vector<double>& input);
   // The same, scaled down as a whole only if it would clip, then rounded.
   Audio Apply(const Audio& input);

@@ -60,6 +60,7 @@ ComplexSignal AnalyticSignal(const std::vector<double>& x) {
   for (std::size_t k = size / 2 + 1; k < size; ++k) spectrum[k] = 0.0;
   FftInverse(spectrum);
   spectrum.resize(x.size());
+  spectrum.shrink_to_fit();
   return spectrum;
 }
 

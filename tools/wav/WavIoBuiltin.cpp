@@ -12,7 +12,7 @@
 
 #include "tools/CliError.h"
 #include "tools/Console.h"
-#include "tools/wav/WavIo.h"
+#include "tools/wav/WavBackend.h"
 
 namespace quillon {
 namespace {
@@ -51,14 +51,35 @@ struct SampleFormat {
   int bytes = 0;  // per sample of one channel
 };
 
-// Reads a WAV file front to back without seeking, so a pipe also works.
-class WavReader {
+// Reads a WAV file front to back without seeking, so a pipe also works:
+// the header when it is opened, then the data chunk piece by piece.
+class WavRecording : public RecordingFile {
  public:
-  explicit WavReader(const std::string& path) : path_(path), file_(OpenFile(path, "rb")) {
+  explicit WavRecording(const std::string& path) : path_(path), file_(OpenFile(path, "rb")) {
     if (!file_) throw CliError("cannot open '" + path + "': " + std::strerror(errno));
+    ReadHeader();
   }
 
-  MonoRecording Read() {
+  std::size_t Read(float* mono, std::size_t count) override {
+    const std::size_t frame_bytes = FrameBytes();
+    const std::size_t frames = static_cast<std::size_t>(std::min<uint64_t>(count, data_left_ / frame_bytes));
+    bytes_.resize(frames * frame_bytes);
+    const std::size_t got = ReadBytes(bytes_.data(), bytes_.size()) / frame_bytes;
+    // A size larger than what follows (a cut recording, or a streamed one
+    // whose size was never filled in) means: up to the end of the file.
+    data_left_ = got < frames ? 0 : data_left_ - got * frame_bytes;
+    for (std::size_t frame = 0; frame < got; ++frame) {
+      const unsigned char* at = bytes_.data() + frame * frame_bytes;
+      double sum = 0.0;
+      for (int channel = 0; channel < format_.channels; ++channel)
+        sum += Sample(at + static_cast<std::size_t>(channel) * static_cast<std::size_t>(format_.bytes));
+      mono[frame] = static_cast<float>(sum / format_.channels);
+    }
+    return got;
+  }
+
+ private:
+  void ReadHeader() {
     unsigned char riff[12];
     if (ReadBytes(riff, sizeof riff) != sizeof riff || std::memcmp(riff, "RIFF", 4) != 0 ||
         std::memcmp(riff + 8, "WAVE", 4) != 0)
@@ -73,14 +94,20 @@ class WavReader {
         have_format = true;
       } else if (std::memcmp(header, "data", 4) == 0) {
         if (!have_format) Fail("no 'fmt ' chunk before the 'data' chunk");
-        return ReadData(size);
+        rate_ = format_.rate;
+        data_left_ = size == kUnknownSize ? UINT64_MAX : size;
+        announced_frames_ = size == kUnknownSize ? 0 : size / FrameBytes();
+        return;
       } else {
         Skip(static_cast<uint64_t>(size) + (size & 1u));
       }
     }
   }
 
- private:
+  std::size_t FrameBytes() const {
+    return static_cast<std::size_t>(format_.channels) * static_cast<std::size_t>(format_.bytes);
+  }
+
   [[noreturn]] void Fail(const std::string& reason) const {
     throw CliError("'" + path_ + "' is not an audio file I can read (" + reason + ")");
   }
@@ -166,35 +193,11 @@ class WavReader {
     }
   }
 
-  // A size larger than what follows (a cut recording, or a streamed one
-  // whose size was never filled in) means: up to the end of the file. A
-  // partial last frame is left out.
-  MonoRecording ReadData(uint32_t size) {
-    MonoRecording recording;
-    recording.rate = format_.rate;
-    const std::size_t frame_bytes = static_cast<std::size_t>(format_.channels) * static_cast<std::size_t>(format_.bytes);
-    uint64_t left = size == kUnknownSize ? UINT64_MAX : size;
-    std::vector<unsigned char> chunk(frame_bytes * std::max<std::size_t>(1, 65536 / frame_bytes));
-    while (left >= frame_bytes) {
-      const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(left, chunk.size())) / frame_bytes * frame_bytes;
-      const std::size_t got = ReadBytes(chunk.data(), want);
-      const std::size_t frames = got / frame_bytes;
-      for (std::size_t frame = 0; frame < frames; ++frame) {
-        const unsigned char* at = chunk.data() + frame * frame_bytes;
-        double sum = 0.0;
-        for (int channel = 0; channel < format_.channels; ++channel)
-          sum += Sample(at + static_cast<std::size_t>(channel) * static_cast<std::size_t>(format_.bytes));
-        recording.samples.push_back(static_cast<float>(sum / format_.channels));
-      }
-      if (got < want) break;
-      left -= got;
-    }
-    return recording;
-  }
-
   std::string path_;
   FileHandle file_;
   SampleFormat format_;
+  uint64_t data_left_ = 0;  // bytes of the data chunk still to read
+  std::vector<unsigned char> bytes_;
 };
 
 // The resampler's low-pass, a Kaiser-windowed sinc in units of the lower of
@@ -250,9 +253,56 @@ class SincKernel {
   std::vector<double> table_;
 };
 
+// The windowed-sinc conversion in pieces: input is kept from the first
+// sample the next output still reaches.
+class SincResampler : public Resampler {
+ public:
+  explicit SincResampler(double ratio)
+      : Resampler(ratio),
+        // Going down, the kernel widens over the input by the ratio and
+        // scales so that its gain stays 1.
+        scale_(std::min(1.0, ratio)),
+        reach_((SincKernel::kHalfWidth - 1e-9) / scale_) {}
+
+ protected:
+  void Convert(const float* input, std::size_t count, bool last, std::vector<float>& output) override {
+    kept_.insert(kept_.end(), input, input + count);
+    taken_ += count;
+    const SincKernel& kernel = SincKernel::Get();
+    const auto end = static_cast<int64_t>(taken_);  // one past the last input sample so far
+    const auto wanted = last ? std::llround(static_cast<double>(taken_) * ratio_) : INT64_MAX;
+    for (; next_ < wanted; ++next_) {
+      const double time = static_cast<double>(next_) / ratio_;
+      const auto reached = static_cast<int64_t>(std::floor(time + reach_));
+      if (!last && reached >= end) break;  // the input it reaches has not arrived
+      const int64_t first_k = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(time - reach_)));
+      const int64_t last_k = std::min(end - 1, reached);
+      double sum = 0.0;
+      for (int64_t k = first_k; k <= last_k; ++k)
+        sum += kept_[static_cast<std::size_t>(k - kept_from_)] * kernel((time - static_cast<double>(k)) * scale_);
+      output.push_back(static_cast<float>(sum * scale_));
+    }
+    // Input before the first sample the next output reaches is done with.
+    const double next_time = static_cast<double>(next_) / ratio_;
+    const int64_t still_needed = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(next_time - reach_)));
+    const int64_t drop = std::min<int64_t>(still_needed - kept_from_, static_cast<int64_t>(kept_.size()));
+    if (drop <= 0) return;
+    kept_.erase(kept_.begin(), kept_.begin() + drop);
+    kept_from_ += drop;
+  }
+
+ private:
+  const double scale_;
+  const double reach_;          // input samples each side of an output sample
+  std::vector<float> kept_;     // input from sample kept_from_ on
+  int64_t kept_from_ = 0;
+  uint64_t taken_ = 0;
+  int64_t next_ = 0;            // the next output sample
+};
+
 }  // namespace
 
-MonoRecording ReadMonoRecording(const std::string& path) { return WavReader(path).Read(); }
+std::unique_ptr<RecordingFile> OpenRecording(const std::string& path) { return std::make_unique<WavRecording>(path); }
 
 void WriteWav16(const std::string& path, const Audio& audio, int rate) {
   const uint64_t data_bytes = static_cast<uint64_t>(audio.size()) * 2;
@@ -285,26 +335,9 @@ void WriteWav16(const std::string& path, const Audio& audio, int rate) {
     throw CliError("cannot write '" + path + "': " + std::strerror(written ? errno : error));
 }
 
-std::vector<float> Resample(const std::vector<float>& input, double ratio) {
+std::unique_ptr<Resampler> MakeResampler(double ratio) {
   if (!(ratio > 0.0) || !std::isfinite(ratio)) throw CliError("resampling failed: the ratio is not a positive number");
-  const long wanted = std::lround(static_cast<double>(input.size()) * ratio);
-  if (input.empty()) return {};
-  const SincKernel& kernel = SincKernel::Get();
-  // Going down, the kernel widens over the input by the ratio and scales so
-  // that its gain stays 1.
-  const double scale = std::min(1.0, ratio);
-  const double reach = (SincKernel::kHalfWidth - 1e-9) / scale;  // input samples each side
-  const auto last_input = static_cast<long>(input.size()) - 1;
-  std::vector<float> output(static_cast<std::size_t>(wanted));
-  for (long n = 0; n < wanted; ++n) {
-    const double time = static_cast<double>(n) / ratio;
-    const long first = std::max(0L, static_cast<long>(std::ceil(time - reach)));
-    const long last = std::min(last_input, static_cast<long>(std::floor(time + reach)));
-    double sum = 0.0;
-    for (long k = first; k <= last; ++k) sum += input[static_cast<std::size_t>(k)] * kernel((time - k) * scale);
-    output[static_cast<std::size_t>(n)] = static_cast<float>(sum * scale);
-  }
-  return output;
+  return std::make_unique<SincResampler>(ratio);
 }
 
 }  // namespace quillon

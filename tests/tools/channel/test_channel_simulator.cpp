@@ -87,6 +87,21 @@ TEST(ChannelSimulatorNoise, NoiseOverSilenceIsRefused) {
   EXPECT_THROW(channel.Apply(std::vector<double>(4000, 0.0)), CliError);
 }
 
+TEST(ChannelSimulatorOutput, AnOutputLongerThanItMakesIsRefusedBeforeTheWork) {
+  // The simulator holds the whole signal several times over; past its
+  // limit it says so instead of running out of memory.
+  ChannelSettings settings;
+  settings.fading = Fading::kModerate;
+  settings.lead_s = 2.0;
+  const std::vector<double> input(kMaxChannelSamples - 8000, 1.0);
+  try {
+    ChannelSimulator(settings).Apply(input);
+    ADD_FAILURE() << "made more than its limit";
+  } catch (const CliError& error) {
+    EXPECT_STREQ(error.what(), "the channel's output would last 2098.15 s; it makes at most 2097.15 s");
+  }
+}
+
 TEST(ChannelSimulatorFading, EnvelopeIsRayleighWithTheRequestedDopplerSpread) {
   // Flutter fades fastest, so 60 s hold hundreds of independent fades;
   // moderate needs longer for its 0.5 Hz spread.
