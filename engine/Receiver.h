@@ -43,6 +43,8 @@ class MFSK_Receiver {
   Type InputSampleRate;    // rate of the samples given to Process
   float BandEdge = 0;      // lower band edge (upper with Reverse), in units of SampleRate/16 Hz
   unsigned Reverse;
+  unsigned DecoderWidth;   // doubles per vector in the decoder bank: 0 = the widest the
+                           // processor offers; 2, 4 or 8 (Preset fails where it lacks them)
 
   unsigned BitsPerSymbol = 0;  // also characters per block
   unsigned SymbolsPerBlock = 0;
@@ -88,6 +90,7 @@ class MFSK_Receiver {
     SampleRate = 8000;
     InputSampleRate = 8000;
     Reverse = 0;
+    DecoderWidth = 0;
   }
   void Free() {
     Init();
@@ -152,7 +155,7 @@ class MFSK_Receiver {
       if (Decoders[i].Preset(ReferenceDecoder) < 0) return Fail();
     }
     for (SoftDecoderBank& row : DecoderRows)
-      if (row.Preset(SearchWidth, Decoders[0]) < 0) return Fail();
+      if (row.Preset(SearchWidth, Decoders[0], DecoderWidth) < 0) return Fail();
     if (ReallocArray(DecodedBlocks, SliceCount) < 0) return Fail();
     for (unsigned s = 0; s < SliceCount; ++s) {
       DecodedBlocks[s].Width = SearchWidth;

@@ -10,8 +10,8 @@
 // own DecodedBlock, Signal and NoiseEnergy.
 //
 // The widest vectors the processor offers are chosen at run time (8 or 4
-// doubles where available, else the 2 of baseline x86-64); every width
-// gives bit-identical results.
+// doubles where available, else the 2 of baseline x86-64), unless the owner
+// asks for a width; every width gives bit-identical results.
 
 #include <cmath>
 #include <cstdint>
@@ -55,8 +55,16 @@ class SoftDecoderBank {
     Count = 0;
   }
 
-  // The row's decoders must be preset like `reference`.
-  int Preset(unsigned count, const Decoder& reference) {
+  // The row's decoders must be preset like `reference`. `width` is the
+  // kernel's vector width in doubles: 0 for the widest the processor
+  // offers, or 2, 4 or 8, which fails (-1) where the processor lacks it.
+  int Preset(unsigned count, const Decoder& reference, unsigned width = 0) {
+    const KernelFunction kernel = KernelOfWidth(width == 0 ? WidestSupported() : width);
+    if (kernel == nullptr) {
+      Free();
+      return -1;
+    }
+    Kernel = kernel;
     Count = count;
     BitsPerSymbol = reference.BitsPerSymbol;
     SymbolsPerBlock = reference.SymbolsPerBlock;
@@ -70,7 +78,6 @@ class SoftDecoderBank {
       Free();
       return -1;
     }
-    Kernel = ChooseKernel();
     Reset();
     return 0;
   }
@@ -116,23 +123,21 @@ class SoftDecoderBank {
   unsigned Width() const {
     return Kernel == &Decode8 ? 8 : Kernel == &Decode4 ? 4 : 2;
   }
-  // For tests: runs the kernel of the given width if the processor has it.
-  bool UseWidth(unsigned width) {
-    if (width == 8 && __builtin_cpu_supports("avx512f")) Kernel = &Decode8;
-    else if (width == 4 && __builtin_cpu_supports("avx2")) Kernel = &Decode4;
-    else if (width == 2) Kernel = &Decode2;
-    else return false;
-    return true;
-  }
+  // Whether this processor runs the kernel of `width` doubles.
+  static bool Supports(unsigned width) { return KernelOfWidth(width) != nullptr; }
+  static unsigned WidestSupported() { return Supports(8) ? 8 : Supports(4) ? 4 : 2; }
 
  private:
   using KernelFunction = void (*)(SoftDecoderBank&, unsigned);
   KernelFunction Kernel = &Decode2;
 
-  static KernelFunction ChooseKernel() {
-    if (__builtin_cpu_supports("avx512f")) return &Decode8;
-    if (__builtin_cpu_supports("avx2")) return &Decode4;
-    return &Decode2;
+  // nullptr for a width without a kernel or where the processor lacks the
+  // instructions.
+  static KernelFunction KernelOfWidth(unsigned width) {
+    if (width == 8 && __builtin_cpu_supports("avx512f")) return &Decode8;
+    if (width == 4 && __builtin_cpu_supports("avx2")) return &Decode4;
+    if (width == 2) return &Decode2;
+    return nullptr;
   }
 
   // The scalar tail of the decoder's DecodeCharacter, in the baseline

@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -53,6 +54,22 @@ struct Reception {
   unsigned margin = 0;
 };
 
+// The Windows build runs these tests once per kernel width of the decoder
+// bank: QUILLON_DECODER_WIDTH (2, 4 or 8) forces it in every receiver here;
+// unset or 0, each receiver takes the widest the processor offers.
+unsigned DecoderWidthFromEnvironment() {
+  static const unsigned width = [] {
+    const char* text = std::getenv("QUILLON_DECODER_WIDTH");
+    if (text == nullptr || *text == '\0') return 0u;
+    const unsigned asked = static_cast<unsigned>(std::strtoul(text, nullptr, 10));
+    if (asked != 0 && !SoftDecoderBank::Supports(asked))
+      ADD_FAILURE() << "QUILLON_DECODER_WIDTH=" << text << ": no decoder kernel of that width on this processor"
+                    << " (2 always, 4 with AVX2, 8 with AVX-512F)";
+    return asked;
+  }();
+  return width;
+}
+
 std::vector<double> Transmit(const Scenario& scenario) {
   MFSK_Transmitter<double> transmitter;
   transmitter.Tones = scenario.tones;
@@ -98,6 +115,7 @@ Reception Receive(const Scenario& scenario, const std::vector<double>& audio) {
   receiver.BandEdge = ReceiverBandEdge(scenario.tones, scenario.bandwidth, scenario.reverse);
   receiver.Reverse = scenario.reverse;
   receiver.ReducedCharset = scenario.reduced;
+  receiver.DecoderWidth = DecoderWidthFromEnvironment();
   EXPECT_EQ(receiver.Preset(), 0);
   receiver.Reset();
   Reception result;
@@ -169,6 +187,51 @@ void Configure(MFSK_Receiver<double>& receiver, int tones, int bandwidth, float 
   receiver.Tones = tones;
   receiver.Bandwidth = bandwidth;
   receiver.BandEdge = band_edge;
+  receiver.DecoderWidth = DecoderWidthFromEnvironment();
+}
+
+// Every kernel width of the decoder bank must give the same characters and
+// the same ratio after every audio block, or the choice of processor would
+// change what a station receives. A weak signal (-3 dB in 2500 Hz) keeps
+// many candidates close, so any difference in the sums would show.
+TEST(ReceiverDecoderBank, EveryKernelWidthReceivesTheSame) {
+  Scenario scenario;
+  scenario.tones = 16;
+  scenario.bandwidth = 1000;
+  scenario.text = TextOfBlocks(4, 3);
+  scenario.leading_silence = 1500;
+  scenario.noise_ratio = 2.0;
+  std::vector<double> audio = Transmit(scenario);
+  AddNoise(audio, scenario.leading_silence, scenario.noise_ratio, 7);
+  auto receive = [&](unsigned width) {
+    MFSK_Receiver<double> receiver;
+    Configure(receiver, 16, 1000, ReceiverBandEdge(16, 1000));
+    receiver.DecoderWidth = width;
+    EXPECT_EQ(receiver.Preset(), 0);
+    EXPECT_EQ(receiver.DecoderRows[0].Width(), width == 0 ? SoftDecoderBank::WidestSupported() : width);
+    receiver.Reset();
+    std::vector<double> trace;  // every character, then the ratio, after every block
+    for (size_t i = 0; i + 512 <= audio.size(); i += 512) {
+      EXPECT_EQ(receiver.Process(audio.data() + i, 512), 0);
+      uint8_t c;
+      while (receiver.GetChar(c)) trace.push_back(c);
+      trace.push_back(receiver.SignalToNoiseRatio());
+    }
+    return trace;
+  };
+  const std::vector<double> baseline = receive(2);
+  for (unsigned width : {4u, 8u}) {
+    if (!SoftDecoderBank::Supports(width)) continue;
+    EXPECT_EQ(receive(width), baseline) << "width " << width;
+  }
+  // The width forced for this run (or the widest) is the one in use.
+  MFSK_Receiver<double> receiver;
+  Configure(receiver, 16, 1000, ReceiverBandEdge(16, 1000));
+  ASSERT_EQ(receiver.Preset(), 0);
+  const unsigned forced = DecoderWidthFromEnvironment();
+  EXPECT_EQ(receiver.DecoderRows[1].Width(), forced == 0 ? SoftDecoderBank::WidestSupported() : forced);
+  receiver.DecoderWidth = 3;  // no such kernel
+  EXPECT_EQ(receiver.Preset(), -1);
 }
 
 TEST(ReceiverPreset, AdjustsParametersAndDerivesTheModeSizes) {

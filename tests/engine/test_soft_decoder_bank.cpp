@@ -26,8 +26,8 @@ void ExpectSameAsAlone(unsigned bits, bool reduced, unsigned count, unsigned sym
       ASSERT_EQ(decoder.Preset(), 0);
     }
   SoftDecoderBank bank;
-  ASSERT_EQ(bank.Preset(count, alone[0]), 0);
-  ASSERT_TRUE(bank.UseWidth(width));
+  ASSERT_EQ(bank.Preset(count, alone[0], width), 0);
+  ASSERT_EQ(bank.Width(), width);
   std::mt19937 random(bits * 100 + count);
   std::normal_distribution<double> gauss(0.0, 1.0);
   std::vector<double> soft(bits);
@@ -57,12 +57,27 @@ void ExpectSameAsAlone(unsigned bits, bool reduced, unsigned count, unsigned sym
 
 TEST(SoftDecoderBank, DecodesEveryRowExactlyAsEachDecoderAloneAtEveryVectorWidth) {
   for (unsigned width : {2u, 4u, 8u}) {
-    SoftDecoderBank probe;
-    if (!probe.UseWidth(width)) continue;  // the processor lacks these vectors
+    if (!SoftDecoderBank::Supports(width)) continue;  // the processor lacks these vectors
     for (unsigned bits = 1; bits <= 8; ++bits)
       for (bool reduced : {false, true}) ExpectSameAsAlone(bits, reduced, bits % 2 ? 17 : 7, 70, width);
     ExpectSameAsAlone(5, false, 1, 66, width);
     ExpectSameAsAlone(3, false, 13, 66, width);
+  }
+}
+
+// Width 0 takes the widest kernel; a width without a kernel fails Preset
+// rather than running another one.
+TEST(SoftDecoderBank, PresetTakesTheWidestKernelOrTheOneAskedFor) {
+  Decoder reference;
+  ASSERT_EQ(reference.Preset(), 0);
+  SoftDecoderBank bank;
+  ASSERT_EQ(bank.Preset(17, reference), 0);
+  EXPECT_EQ(bank.Width(), SoftDecoderBank::WidestSupported());
+  EXPECT_TRUE(SoftDecoderBank::Supports(2));  // baseline x86-64
+  for (unsigned width : {1u, 3u, 16u}) {
+    EXPECT_FALSE(SoftDecoderBank::Supports(width)) << width;
+    EXPECT_EQ(bank.Preset(17, reference, width), -1) << width;
+    EXPECT_EQ(bank.Count, 0u);  // released
   }
 }
 
