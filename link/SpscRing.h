@@ -21,7 +21,7 @@ namespace quillon {
 template <class Slot>
 class SpscRing {
  public:
-  explicit SpscRing(int slots) : slots_(std::max(slots, 2)), storage_(std::make_unique<Slot[]>(slots_)) {}
+  explicit SpscRing(int slot_count) : slots_(std::max(slot_count, 2)), storage_(std::make_unique<Slot[]>(slots_)) {}
   SpscRing(const SpscRing&) = delete;
   SpscRing& operator=(const SpscRing&) = delete;
 
