@@ -23,9 +23,17 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbe
   libasound2-dev libsndfile1-dev libsamplerate0-dev qt6-base-dev qt6-base-dev-tools
   libgl-dev fonts-dejavu-core)
 
-# configure_and_build <build dir> [cmake options...]
+# configure_and_build <build dir> [cmake options...]: everything.
 configure_and_build() {
   local dir="$1"; shift
   cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja "$@"
   cmake --build "$ROOT/$dir" -j "$(nproc)"
+}
+
+# configure_and_build_target <build dir> <target> [cmake options...]: the one
+# target and what it needs.
+configure_and_build_target() {
+  local dir="$1" target="$2"; shift 2
+  cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja "$@"
+  cmake --build "$ROOT/$dir" -j "$(nproc)" --target "$target"
 }
