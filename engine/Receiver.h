@@ -55,7 +55,10 @@ class MFSK_Receiver {
   unsigned SearchWidth = 0;  // trial offsets
   unsigned SliceCount = 0;   // time slices per block
   Decoder ReferenceDecoder;
-  Array<Decoder> Decoders;  // decoder i * SearchWidth + j: slice phase i, offset index j
+  // Decoder i * SearchWidth + j holds the outcome for slice phase i and
+  // offset index j (DecodedBlock, Signal, NoiseEnergy); its row of the bank
+  // keeps the soft values and decodes, so its own window stays unused.
+  Array<Decoder> Decoders;
   SoftDecoderBank DecoderRows[2];  // per slice phase: its SearchWidth decoders decoded together
   unsigned SliceIndex = 0;
   CircularBuffer<Integrator> NoiseTable;   // row = slice, column = offset index
@@ -188,7 +191,6 @@ class MFSK_Receiver {
     InputSamples.Clear();
     if (!InputProcessor.InputTap) InputProcessor.Preset();
     InputProcessor.Reset();
-    for (unsigned i = 0; i < 2 * SearchWidth; ++i) Decoders[i].Reset();
     DecoderRows[0].Reset();
     DecoderRows[1].Reset();
     for (unsigned s = 0; s < SliceCount; ++s) DecodedBlocks[s].Clear();
@@ -261,17 +263,8 @@ class MFSK_Receiver {
       Type local_best = 0;
       unsigned local_best_index = 0;
       SoftDecoderBank& row = DecoderRows[phase];
-      double* slot = row.CurrentSlot();
-      const unsigned stride = row.BitStride();
-      // The soft values of all offsets go straight into the row's lanes; each
-      // decoder keeps its own window as well, so that on its own it would
-      // decode exactly what the row decodes for it.
-      Demodulator.SoftDecodeRow(slot, stride, phase, -centre, SearchWidth);
-      Type soft[8];
-      for (unsigned j = 0; j < SearchWidth; ++j) {
-        for (unsigned b = 0; b < BitsPerSymbol; ++b) soft[b] = slot[b * stride + j];
-        bank[j].Input(soft);
-      }
+      // The soft values of all offsets go straight into the row's lanes.
+      Demodulator.SoftDecodeRow(row.CurrentSlot(), row.BitStride(), phase, -centre, SearchWidth);
       row.Advance();
       row.Process(bank);  // Process() of every decoder of the row
       for (unsigned j = 0; j < SearchWidth; ++j) {
