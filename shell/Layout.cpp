@@ -1,5 +1,8 @@
 #include "shell/Layout.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace quillon {
 namespace {
 
@@ -10,9 +13,17 @@ constexpr int kMinButtonHeight = 20;
 
 int NotNegative(int value) { return value < 0 ? 0 : value; }
 
+int Clamp(int64_t value, int lowest, int highest) {
+  return static_cast<int>(std::clamp<int64_t>(value, lowest, highest));
+}
+
+int Coordinate(int64_t value) { return Clamp(value, INT16_MIN, INT16_MAX); }
+
 }  // namespace
 
 ControlLayout ComputeControlLayout(int client_width, int usable_height) {
+  client_width = Coordinate(client_width);
+  usable_height = Coordinate(usable_height);
   const int half = usable_height / 2;
   const int pane_width = NotNegative(client_width - kButtonColumn);
   const int pane_height = NotNegative(half - 4);
@@ -26,6 +37,20 @@ ControlLayout ComputeControlLayout(int client_width, int usable_height) {
   layout.transmit_button = {button_x, offset, kButtonWidth, button_height};
   layout.archive_button = {button_x, half + offset, kButtonWidth, button_height};
   return layout;
+}
+
+WindowOpening WindowOpeningFor(const SettingsRecord& record) {
+  const WindowPosition position = record.StoredWindowPosition();
+  const WindowRectangle stored = record.StoredWindowRectangle();
+  WindowOpening opening{};
+  opening.default_position = position.IsDefault();
+  opening.left = Coordinate(position.left);
+  opening.top = Coordinate(position.top);
+  opening.has_rectangle = stored.IsSet();
+  opening.rectangle = {Coordinate(stored.left), Coordinate(stored.top),
+                       Clamp(int64_t{stored.right} - stored.left, kMinWindowWidth, kMaxWindowWidth),
+                       Clamp(int64_t{stored.bottom} - stored.top, kMinWindowHeight, kMaxWindowHeight)};
+  return opening;
 }
 
 }  // namespace quillon

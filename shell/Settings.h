@@ -54,9 +54,11 @@ class SettingsRecord {
   int32_t InputMenuId() const { return ints_[1]; }
   void SetOutputMenuId(int32_t id) { ints_[0] = id; }
   void SetInputMenuId(int32_t id) { ints_[1] = id; }
-  // The device numbers the audio layer takes: -1 for the default item.
-  int OutputDeviceNumber() const { return ints_[0] - kFirstOutputDeviceMenuId; }
-  int InputDeviceNumber() const { return ints_[1] - kFirstInputDeviceMenuId; }
+  // The device numbers the audio layer takes: -1 for the default item. An id
+  // too far below the menu's ids for the difference to be an int (only a
+  // damaged file holds one) gives the lowest int, a device that never opens.
+  int OutputDeviceNumber() const { return DeviceNumber(ints_[0], kFirstOutputDeviceMenuId); }
+  int InputDeviceNumber() const { return DeviceNumber(ints_[1], kFirstInputDeviceMenuId); }
 
   WindowPosition StoredWindowPosition() const { return {ints_[2], ints_[3]}; }
   // The window messages carry the position as 16-bit values, so it is kept
@@ -77,6 +79,10 @@ class SettingsRecord {
   void ReplaceLeadingBytes(const unsigned char* bytes, int count);
 
  private:
+  static int DeviceNumber(int32_t menu_id, int32_t first_device_id) {
+    return menu_id < INT32_MIN + first_device_id ? INT32_MIN : menu_id - first_device_id;
+  }
+
   std::array<int32_t, kSettingsInts> ints_;
 };
 

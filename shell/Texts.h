@@ -11,6 +11,9 @@ constexpr char kWindowTitle[] = "  Quillon";
 constexpr char kTransmitCaption[] = "Передать";
 constexpr char kArchiveCaption[] = "Архив";
 
+// In the status bar when "Архив" finds no text editor to start.
+constexpr char kArchiveEditorFailedText[] = "Не удалось запустить редактор архива";
+
 constexpr char kErrorTitle[] = "Error!";
 constexpr char kRegistrationFailedText[] = "Window Registration Failed!";
 constexpr char kCreationFailedText[] = "Window Creation Failed!";

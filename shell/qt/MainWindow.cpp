@@ -50,8 +50,8 @@ QPushButton* CreateButton(QWidget& parent, int id, const ControlRect& at, const 
 
 }  // namespace
 
-void OpenWithDesktop(const std::string& path) {
-  QProcess::startDetached(QStringLiteral("xdg-open"), QStringList{QString::fromStdString(path)});
+bool OpenWithDesktop(const std::string& path) {
+  return QProcess::startDetached(QStringLiteral("xdg-open"), QStringList{QString::fromStdString(path)});
 }
 
 MainWindow::MainWindow(ShellContext context) : context_(std::move(context)), link_(context_.station.link) {
@@ -98,13 +98,13 @@ void MainWindow::CreateControls() {
 // At the stored place with the initial size; then, if a rectangle was ever
 // stored, exactly there.
 void MainWindow::PlaceAtStoredPosition() {
-  const WindowPosition position = context_.move_v.StoredWindowPosition();
-  if (!position.IsDefault()) move(position.left, position.top);
+  const WindowOpening opening = WindowOpeningFor(context_.move_v);
+  if (!opening.default_position) move(opening.left, opening.top);
   resize(kInitialWindowWidth, kInitialWindowHeight);
-  const WindowRectangle stored = context_.move_v.StoredWindowRectangle();
-  if (stored.IsSet()) {
-    move(stored.left, stored.top);
-    resize(stored.right - stored.left, stored.bottom - stored.top);
+  if (opening.has_rectangle) {
+    const ControlRect& stored = opening.rectangle;
+    move(stored.x, stored.y);
+    resize(stored.width, stored.height);
   }
 }
 
@@ -244,7 +244,8 @@ void MainWindow::LowerPaneNotification() {
 void MainWindow::OpenArchive() {
   const std::string path = HomeFilePath(context_.home_directory, kArchiveFileName);
   if (std::FILE* file = std::fopen(path.c_str(), "a")) std::fclose(file);
-  if (context_.open_archive) context_.open_archive(path);
+  if (!context_.open_archive || !context_.open_archive(path))
+    SetStatusText(QString::fromUtf8(kArchiveEditorFailedText));
 }
 
 void MainWindow::ShowMessage(const char* title, const char* text) {

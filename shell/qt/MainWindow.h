@@ -25,10 +25,11 @@
 
 namespace quillon {
 
-// Opens the archive file in the desktop's text editor without waiting.
-using ArchiveOpener = std::function<void(const std::string& path)>;
+// Opens the archive file in the desktop's text editor without waiting;
+// false when no editor could be started.
+using ArchiveOpener = std::function<bool(const std::string& path)>;
 // The desktop's way: xdg-open, started detached.
-void OpenWithDesktop(const std::string& path);
+bool OpenWithDesktop(const std::string& path);
 
 struct ShellContext {
   SettingsRecord& move_v;

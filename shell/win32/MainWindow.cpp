@@ -30,10 +30,24 @@ HWND CreateButton(HWND parent, int id, int y, const char* caption) {
   return button;
 }
 
+// The operator touched the lower pane: a good result counts as seen.
+void LowerPaneTouchedByOperator() {
+  if (LowerPaneTouched(ProcessLinkState())) Iconki();
+}
+
+// A click into the lower pane while it already has the focus reaches the
+// window as no notification, so the pane's mouse buttons are watched here.
+LRESULT CALLBACK LowerPaneProc(HWND pane, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN)
+    LowerPaneTouchedByOperator();
+  return DefSubclassProc(pane, message, wparam, lparam);
+}
+
 void CreateControls(HWND window) {
   hwndSb = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_BORDER | SBARS_SIZEGRIP | CCS_ADJUSTABLE, nullptr, window, 0);
   hwndStEd1 = CreatePane(window, kUpperPaneId, 0);
   hwndStEd2 = CreatePane(window, kLowerPaneId, 104);
+  SetWindowSubclass(hwndStEd2, LowerPaneProc, 0, 0);
   hwndKn1 = CreateButton(window, kTransmitButtonId, 10, kTransmitCaption);
   hwndKn2 = CreateButton(window, kArchiveButtonId, 114, kArchiveCaption);
 }
@@ -64,15 +78,19 @@ void ClearSuccess() {
   if (ClearSuccessIndicator(ProcessLinkState())) Iconki();
 }
 
-// Hands the archive to the platform's text editor; whether it started is not
-// looked at (a missing log.txt is the editor's to report).
+// Hands the archive to the platform's text editor (a missing log.txt is the
+// editor's to report); an editor that does not start is said in the status
+// bar.
 void OpenArchive() {
-  const std::string command = "notepad.exe \"" + HomeFilePath(HomeDirect, "log.txt") + "\"";
-  WinExec(command.c_str(), SW_SHOWNORMAL);
+  const std::string command = ArchiveEditor + " \"" + HomeFilePath(HomeDirect, "log.txt") + "\"";
+  // WinExec returns a value above 31 once the program has started.
+  if (WinExec(command.c_str(), SW_SHOWNORMAL) <= 31)
+    SendMessageA(hwndSb, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(kArchiveEditorFailedText));
 }
 
-// Returns true for a handled command id.
-bool RunCommand(HWND window, int id) {
+// Returns true for a handled command id. `code` is the notification code of
+// a control's command (0 for a menu item).
+bool RunCommand(HWND window, int id, int code) {
   LinkState& link = ProcessLinkState();
   StationState& station = ProcessStationState();
   if (id >= kFirstModeItem && id <= kLastModeItem) {
@@ -113,7 +131,9 @@ bool RunCommand(HWND window, int id) {
       MessageBoxA(nullptr, kAuthorText, kAuthorTitle, MB_OK);
       return true;
     case kLowerPaneId:
-      if (LowerPaneTouched(link)) Iconki();
+      // Its own focus or an edit, not the focus it loses when the link
+      // hands the focus to "Архив" after a frame.
+      if (code == EN_SETFOCUS || code == EN_CHANGE) LowerPaneTouchedByOperator();
       return true;
     case kTransmitButtonId:
       ClearSuccess();
@@ -134,9 +154,11 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
   switch (message) {
     case WM_CREATE: {
       CreateControls(window);
-      const WindowRectangle stored = move_v.StoredWindowRectangle();
-      if (stored.IsSet())
-        MoveWindow(window, stored.left, stored.top, stored.right - stored.left, stored.bottom - stored.top, FALSE);
+      const WindowOpening opening = WindowOpeningFor(move_v);
+      if (opening.has_rectangle) {
+        const ControlRect& stored = opening.rectangle;
+        MoveWindow(window, stored.x, stored.y, stored.width, stored.height, FALSE);
+      }
       return 0;
     }
     case WM_DESTROY:
@@ -166,7 +188,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
       return 0;
     }
     case WM_COMMAND:
-      return RunCommand(window, LOWORD(wparam)) ? 1 : 0;
+      return RunCommand(window, LOWORD(wparam), HIWORD(wparam)) ? 1 : 0;
     case kFocusArchiveMessage:
       SetFocus(hwndKn2);
       return 0;

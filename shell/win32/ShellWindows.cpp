@@ -11,6 +11,7 @@ HWND hwndKn1 = nullptr;
 HWND hwndKn2 = nullptr;
 HWND hwndSb = nullptr;
 SettingsRecord move_v;
+std::string ArchiveEditor = "notepad.exe";
 
 void SetWindowPos(HWND window, uint16_t x, uint16_t y) {
   ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "shell/Settings.h"
 
@@ -26,6 +27,7 @@ extern HWND hwndKn1;           // "Передать"
 extern HWND hwndKn2;           // "Архив"
 extern HWND hwndSb;            // status bar
 extern SettingsRecord move_v;  // the settings, saved as init.ini at exit
+extern std::string ArchiveEditor;  // what "Архив" starts on log.txt: notepad.exe
 
 // Moves a window to (x, y) in its parent's client coordinates, keeping its
 // size and Z order.

@@ -13,6 +13,7 @@
 #include "modem/Driver.h"
 #include "modem/SoundCard.h"
 #include "modem/StationState.h"
+#include "shell/Layout.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
 #include "shell/win32/MainWindow.h"
@@ -55,8 +56,9 @@ int RunProgram(HINSTANCE instance) {
     ShowStartFailure(kRegistrationFailedText);
     return 0;
   }
-  const WindowPosition position = move_v.StoredWindowPosition();
-  HWND window = CreateMainWindow(instance, position.left, position.top);
+  const WindowOpening opening = WindowOpeningFor(move_v);
+  HWND window = opening.default_position ? CreateMainWindow(instance, CW_USEDEFAULT, CW_USEDEFAULT)
+                                         : CreateMainWindow(instance, opening.left, opening.top);
   if (window == nullptr) {
     ShowStartFailure(kCreationFailedText);
     return 0;

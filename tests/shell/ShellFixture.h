@@ -26,7 +26,10 @@ namespace quillon {
 struct ShellFixture {
   ShellFixture() {
     window = std::make_unique<MainWindow>(ShellContext{
-        move_v, *station, devices, home.Path(), [this](const std::string& path) { opened.push_back(path); }});
+        move_v, *station, devices, home.Path(), [this](const std::string& path) {
+          opened.push_back(path);
+          return editor_starts;
+        }});
   }
 
   TempHome home;
@@ -35,6 +38,7 @@ struct ShellFixture {
   AudioDevices devices{nullptr};
   SettingsRecord move_v;
   std::vector<std::string> opened;  // paths handed to the archive opener
+  bool editor_starts = true;        // what the archive opener reports
   std::unique_ptr<MainWindow> window;
 };
 

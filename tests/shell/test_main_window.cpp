@@ -104,6 +104,21 @@ class MainWindowTest : public QObject {
     QCOMPARE(QRect(again.pos(), again.size()), placed);
   }
 
+  void DamagedSettingsStillOpenAUsableWindow() {
+    ShellFixture f;
+    // Device ids of INT_MIN, a place far off, a rectangle whose width and
+    // height do not fit an int.
+    f.move_v.ReplaceLeadingBytes(
+        SettingsBytes({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0})
+            .data(),
+        kSettingsBytes);
+    MainWindow window(ShellContext{f.move_v, *f.station, f.devices, f.home.Path()});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.size(), QSize(kMaxWindowWidth, kMaxWindowHeight));
+    QCOMPARE(window.pos(), QPoint(INT16_MIN, INT16_MIN));
+  }
+
   void MenuBarLabelsAndIds() {
     ShellFixture f;
     const QList<QAction*> bar = f.window->menuBar()->actions();
@@ -291,6 +306,19 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(&f.window->ArchiveButton(), Qt::LeftButton);
     QCOMPARE(f.home.Read("log.txt"), (std::vector<unsigned char>{'a', 'b', '\n'}));
     QCOMPARE(f.opened.size(), std::size_t{2});
+  }
+
+  void ArchiveWithoutAnEditorSaysSoInTheStatusBar() {
+    ShellFixture f;
+    f.editor_starts = false;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    f.link->USPESHNO.store(1);
+    QTest::mouseClick(&f.window->ArchiveButton(), Qt::LeftButton);
+    QCOMPARE(f.opened, std::vector<std::string>{f.home.File("log.txt")});
+    QCOMPARE(f.window->StatusLabel().text(), QStringLiteral("Не удалось запустить редактор архива"));
+    QCOMPARE(f.link->USPESHNO.load(), 0);  // the operator has seen the frame all the same
+    f.window->grab().save(ScreenshotPath("window_no_editor.png"));
   }
 
   void ClickIntoTheLowerPaneClearsAGoodFrame() {

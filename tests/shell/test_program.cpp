@@ -28,7 +28,10 @@ struct ProgramFixture {
   void Start() {
     program = std::make_unique<Program>(ProgramContext{
         *station, devices, home.Path(), [] { return kFixedTime; },
-        [this](const std::string& path) { opened.push_back(path); }});
+        [this](const std::string& path) {
+          opened.push_back(path);
+          return true;
+        }});
     program->Start();
     QVERIFY(QTest::qWaitForWindowExposed(&program->Window()));
   }
@@ -93,15 +96,37 @@ class ProgramTest : public QObject {
     QCOMPARE(f.station->InDECSW.load(), 0);
     QCOMPARE(f.station->OutDECSW.load(), 0);
     QCOMPARE(f.program->Settings().ModeNumber(), 101);
+    // A good frame's green icon goes with the indicators the restart clears.
+    f.link->USPESHNO.store(1);
+    f.program->Window().Iconki();
+    QCOMPARE(f.program->Window().CurrentIcon(), kIconGood);
     f.program->Window().Menus().Item(313)->trigger();  // "OLIVIA_16_1000"
     QTRY_COMPARE(f.station->mode_number.load(), 105);
     QTRY_COMPARE_WITH_TIMEOUT(f.program->Window().StatusLabel().text(), QStringLiteral("RESTART"), 20000);
+    QCOMPARE(f.link->USPESHNO.load(), 0);
+    QCOMPARE(f.program->Window().CurrentIcon(), kIconIdle);
     f.Exit();
     const std::vector<int> ints = SettingsInts(f.home.Read("init.ini"));
     QCOMPARE(ints.size(), std::size_t{9});
     QCOMPARE(ints[0], 502);
     QCOMPARE(ints[1], 402);
     QCOMPARE(ints[8], 105);
+  }
+
+  void TransmitWithoutAPlaybackDeviceIsRefused() {
+    ProgramFixture f;
+    // Output device 97 does not exist; input on the loopback device.
+    f.home.Write("init.ini", SettingsBytes({599, 402, 0, 0, 0, 0, 0, 0, 98}));
+    f.Start();
+    MainWindow& window = f.program->Window();
+    window.UpperPane().setPlainText(QStringLiteral("CQ CQ"));
+    QTest::mouseClick(&window.TransmitButton(), Qt::LeftButton);
+    QTRY_COMPARE(window.StatusLabel().text(), QStringLiteral("Выход звука не открыт: текст не передан"));
+    QCOMPARE(window.CurrentIcon(), kIconIdle);
+    QCOMPARE(f.link->PRD_R.load(), 0);
+    QVERIFY(f.link->CBufer.Empty());
+    window.grab().save(ScreenshotPath("window_no_playback.png"));
+    f.Exit();
   }
 
   void EndingWhileTheLinkWaitsForTheWindow() {

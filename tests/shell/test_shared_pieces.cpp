@@ -147,6 +147,57 @@ class SharedPieces : public QObject {
     QCOMPARE(layout.transmit_button.height, 20);
   }
 
+  // Whatever a damaged init.ini holds: device numbers, the window's opening
+  // place and size and the layout come out without overflow (the sanitizer
+  // build checks the arithmetic) and within what a window can take.
+  void AnySettingsBytesGiveAUsableWindow() {
+    const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, -65536, -1, 0, 1, 401, 65536, INT32_MAX};
+    for (int32_t a : extremes) {
+      for (int32_t b : extremes) {
+        SettingsRecord record;
+        record.ReplaceLeadingBytes(SettingsBytes({a, a, a, b, a, b, b, a, a}).data(), kSettingsBytes);
+        // id - 402, or the lowest int where that is no int.
+        QCOMPARE(int64_t{record.InputDeviceNumber()}, std::max<int64_t>(int64_t{a} - 402, INT32_MIN));
+        const WindowOpening opening = WindowOpeningFor(record);
+        for (int coordinate : {opening.left, opening.top, opening.rectangle.x, opening.rectangle.y}) {
+          QVERIFY(coordinate >= INT16_MIN);
+          QVERIFY(coordinate <= INT16_MAX);
+        }
+        QVERIFY(opening.rectangle.width >= kMinWindowWidth && opening.rectangle.width <= kMaxWindowWidth);
+        QVERIFY(opening.rectangle.height >= kMinWindowHeight && opening.rectangle.height <= kMaxWindowHeight);
+        const ControlLayout layout = ComputeControlLayout(a, b);
+        QVERIFY(layout.upper_pane.width >= 0 && layout.lower_pane.height >= 0);
+        QVERIFY(layout.archive_button.height >= 20);
+      }
+    }
+    SettingsRecord lowest;
+    lowest.SetInputMenuId(INT32_MIN);
+    lowest.SetOutputMenuId(INT32_MIN + 501);
+    QCOMPARE(lowest.InputDeviceNumber(), INT32_MIN);  // no device has that number
+    QCOMPARE(lowest.OutputDeviceNumber(), INT32_MIN);
+    lowest.SetOutputMenuId(INT32_MIN + 502);
+    QCOMPARE(lowest.OutputDeviceNumber(), INT32_MIN);
+    lowest.SetOutputMenuId(INT32_MIN + 503);
+    QCOMPARE(lowest.OutputDeviceNumber(), INT32_MIN + 1);
+  }
+
+  void WindowOpensWhereItWasStored() {
+    SettingsRecord record;
+    QVERIFY(WindowOpeningFor(record).default_position);
+    QVERIFY(!WindowOpeningFor(record).has_rectangle);
+    record.SetWindowPosition(-8, 300);
+    record.SetWindowRectangle(-8, 300, 492, 600);
+    const WindowOpening opening = WindowOpeningFor(record);
+    QVERIFY(!opening.default_position);
+    QCOMPARE(opening.left, -8);
+    QCOMPARE(opening.top, 300);
+    QVERIFY(opening.has_rectangle);
+    CompareRect(opening.rectangle, {-8, 300, 500, 300});
+    // A rectangle turned inside out, or wider than any window: the limits.
+    record.SetWindowRectangle(100, 100, 50, 100 + 5000);
+    CompareRect(WindowOpeningFor(record).rectangle, {100, 100, kMinWindowWidth, kMaxWindowHeight});
+  }
+
   void IconRule_data() {
     QTest::addColumn<int>("prd");
     QTest::addColumn<int>("prm");

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -163,14 +164,54 @@ TEST_F(MainWindowTest, TransmitButtonRequestsOnlyWhileNothingIsSent) {
 }
 
 TEST_F(MainWindowTest, LowerPaneClearsSuccessOnlyOutsideAFrame) {
+  const auto pane_focused = [] {
+    SendMessageA(Glhwnd, WM_COMMAND, MAKEWPARAM(kLowerPaneId, EN_SETFOCUS), reinterpret_cast<LPARAM>(hwndStEd2));
+  };
   link.USPESHNO.store(1);
   link.PRM_R.store(1);
-  Command(kLowerPaneId);
+  pane_focused();
   EXPECT_EQ(link.USPESHNO.load(), 1);
   link.PRM_R.store(0);
-  Command(kLowerPaneId);
+  pane_focused();
   EXPECT_EQ(link.USPESHNO.load(), 0);
   EXPECT_EQ(BigIcon(), LoadIconA(hInst, "ICON_0"));
+}
+
+TEST_F(MainWindowTest, GoodFrameStaysGreenWhenTheLinkTakesTheFocusFromTheLowerPane) {
+  // The operator was in the lower pane when a good frame came in; the link
+  // then gives "Архив" the focus, and the pane's losing it is no touch.
+  SetFocus(hwndStEd2);
+  link.USPESHNO.store(1);
+  Iconki();
+  WindowView().FocusArchiveButton();
+  EXPECT_EQ(GetFocus(), hwndKn2);
+  EXPECT_EQ(link.USPESHNO.load(), 1);
+  EXPECT_EQ(BigIcon(), LoadIconA(hInst, "ICON_2"));
+
+  // The operator's own focus, typing, and a click into the focused pane do
+  // clear it.
+  SetFocus(hwndStEd2);
+  EXPECT_EQ(link.USPESHNO.load(), 0);
+  EXPECT_EQ(BigIcon(), LoadIconA(hInst, "ICON_0"));
+  link.USPESHNO.store(1);
+  SendMessageA(hwndStEd2, WM_CHAR, 'x', 0);
+  EXPECT_EQ(link.USPESHNO.load(), 0);
+  link.USPESHNO.store(1);
+  SendMessageA(hwndStEd2, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageA(hwndStEd2, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(link.USPESHNO.load(), 0);
+  SetWindowTextA(hwndStEd2, "");
+}
+
+TEST_F(MainWindowTest, ArchiveWithoutAnEditorSaysSoInTheStatusBar) {
+  ArchiveEditor = "quillon-no-such-editor.exe";
+  link.USPESHNO.store(1);
+  Command(kArchiveButtonId);
+  ArchiveEditor = "notepad.exe";
+  char status[128] = {};
+  SendMessageA(hwndSb, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(status));
+  EXPECT_STREQ(status, kArchiveEditorFailedText);
+  EXPECT_EQ(link.USPESHNO.load(), 0);  // the operator has seen the frame all the same
 }
 
 TEST_F(MainWindowTest, IconFollowsTheIndicators) {
@@ -261,6 +302,34 @@ TEST_F(MainWindowTest, MovesAreStoredButNotTheMinimisedPlace) {
     EXPECT_EQ(move_v.StoredWindowRectangle().left, 40000);
   }
   SetWindowPos(Glhwnd, nullptr, 40, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Destroys a second main window and takes the quit message its end posts.
+void CloseSecondWindow(HWND second) {
+  DestroyWindow(second);
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+    if (message.message != WM_QUIT) DispatchMessageA(&message);
+}
+
+TEST_F(MainWindowTest, DamagedSettingsStillOpenAUsableWindow) {
+  const HWND saved[] = {Glhwnd, hwndSb, hwndStEd1, hwndStEd2, hwndKn1, hwndKn2};
+  // A rectangle whose width and height do not fit an int.
+  move_v.SetWindowRectangle(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  HWND second = CreateMainWindow(hInst, 0, 0);
+  ASSERT_NE(second, nullptr);
+  RECT rect{};
+  GetWindowRect(second, &rect);
+  EXPECT_EQ(rect.left, INT16_MIN);
+  EXPECT_EQ(rect.right - rect.left, 900);
+  EXPECT_EQ(rect.bottom - rect.top, 600);
+  CloseSecondWindow(second);
+  Glhwnd = saved[0];
+  hwndSb = saved[1];
+  hwndStEd1 = saved[2];
+  hwndStEd2 = saved[3];
+  hwndKn1 = saved[4];
+  hwndKn2 = saved[5];
 }
 
 TEST_F(MainWindowTest, AStoredRectangleAndTheExitCommand) {
