@@ -96,6 +96,9 @@ class ProgramTest : public QObject {
     QCOMPARE(f.station->InDECSW.load(), 0);
     QCOMPARE(f.station->OutDECSW.load(), 0);
     QCOMPARE(f.program->Settings().ModeNumber(), 101);
+    // The driver takes the mode it builds the first modem in as applied; a
+    // choice made before that would be no change to it.
+    QTRY_VERIFY(f.station->modem.load() != nullptr);
     // A good frame's green icon goes with the indicators the restart clears.
     f.link->USPESHNO.store(1);
     f.program->Window().Iconki();
