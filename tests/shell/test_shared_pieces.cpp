@@ -181,23 +181,6 @@ class SharedPieces : public QObject {
     QCOMPARE(lowest.OutputDeviceNumber(), INT32_MIN + 1);
   }
 
-  void WindowOpensWhereItWasStored() {
-    SettingsRecord record;
-    QVERIFY(WindowOpeningFor(record).default_position);
-    QVERIFY(!WindowOpeningFor(record).has_rectangle);
-    record.SetWindowPosition(-8, 300);
-    record.SetWindowRectangle(-8, 300, 492, 600);
-    const WindowOpening opening = WindowOpeningFor(record);
-    QVERIFY(!opening.default_position);
-    QCOMPARE(opening.left, -8);
-    QCOMPARE(opening.top, 300);
-    QVERIFY(opening.has_rectangle);
-    CompareRect(opening.rectangle, {-8, 300, 500, 300});
-    // A rectangle turned inside out, or wider than any window: the limits.
-    record.SetWindowRectangle(100, 100, 50, 100 + 5000);
-    CompareRect(WindowOpeningFor(record).rectangle, {100, 100, kMinWindowWidth, kMaxWindowHeight});
-  }
-
   void IconRule_data() {
     QTest::addColumn<int>("prd");
     QTest::addColumn<int>("prm");
