@@ -7,13 +7,17 @@
 // worth of symbols. Each (slice, offset) candidate's signal and noise are
 // integrated over SyncBlocks blocks, and once per block, half a block after
 // the strongest slice, the characters of the strongest candidate are
-// emitted if its signal-to-noise ratio reaches DecodeThreshold.
+// emitted if its signal-to-noise ratio reaches DecodeThreshold. The tone
+// burst that ends or opens every transmission starts the synchroniser
+// afresh for the blocks after it (SyncEpochs.h).
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
 #include <type_traits>
 
+#include "engine/BurstDetector.h"
 #include "engine/Containers.h"
 #include "engine/Demodulator.h"
 #include "engine/InputProcessor.h"
@@ -22,6 +26,7 @@
 #include "engine/RateConverter.h"
 #include "engine/SoftDecoder.h"
 #include "engine/SoftDecoderBank.h"
+#include "engine/SyncEpochs.h"
 
 namespace quillon {
 
@@ -71,6 +76,18 @@ class MFSK_Receiver {
   Array<CircularBuffer<uint64_t>> DecodedBlocks;  // per slice: one word per offset, SyncBlocks rows
   FIFO<uint8_t> OutputQueue;
 
+  // Transmissions one after another: the burst that ends or opens one
+  // closes the synchroniser's epoch (see SyncEpochs.h).
+  MFSK_BurstDetector<Type> BurstDetector;
+  SyncEpochs Epochs;
+  int64_t PendingBurstEnd = -1;  // a burst end the symbols have not reached yet
+  int64_t ConvertedSamples = 0;  // samples converted (and handed to the burst detector) since Reset
+  int64_t SymbolClock = 0;       // where the symbol being processed ends, in converted samples
+  Array<int64_t> LastPassEnd;    // per slice: SymbolClock at its last pass
+  // The offset index of the candidate whose block came out last: the best
+  // candidate's, or a closed epoch's while it decides its last blocks.
+  unsigned EmittedOffset = 0;
+
   MFSK_Receiver() {
     ReducedCharset = false;
     Init();
@@ -83,6 +100,7 @@ class MFSK_Receiver {
   void Init() {
     Decoders.reset();
     DecodedBlocks.reset();
+    LastPassEnd.reset();
   }
   void Default() {
     Tones = 32;
@@ -159,7 +177,7 @@ class MFSK_Receiver {
     }
     for (SoftDecoderBank& row : DecoderRows)
       if (row.Preset(SearchWidth, Decoders[0], DecoderWidth) < 0) return Fail();
-    if (ReallocArray(DecodedBlocks, SliceCount) < 0) return Fail();
+    if (ReallocArray(DecodedBlocks, SliceCount) < 0 || ReallocArray(LastPassEnd, SliceCount) < 0) return Fail();
     for (unsigned s = 0; s < SliceCount; ++s) {
       DecodedBlocks[s].Width = SearchWidth;
       DecodedBlocks[s].Len = SyncBlocks;
@@ -173,12 +191,24 @@ class MFSK_Receiver {
       table->Clear();
     }
 
+    // The burst sounds the band's outer tones, which lie 2 (Tones - 1) bins
+    // apart; FirstCarrier is the lower one (the upper one in reverse).
+    const double bin = SampleRate / Demodulator.SymbolLen;
+    const double span = 2.0 * (Tones - 1) * bin;
+    const double first_tone = Demodulator.FirstCarrier * bin;
+    BurstDetector.SampleRate = SampleRate;
+    BurstDetector.LowTone = Reverse ? first_tone - span : first_tone;
+    BurstDetector.HighTone = BurstDetector.LowTone + span;
+    BurstDetector.MaxOffset = (SearchMargin + 1) * bin;
+    if (BurstDetector.Preset() < 0) return Fail();
+
     SyncWeight = static_cast<Type>(1.0 / SyncBlocks);
     SliceIndex = 0;
     BestSignal = 0;
     BestSlice = 0;
     BestOffset = 0;
     SnrValue = 0;
+    ResetEpochs();
     if (InputSamples.EnsureSpace(InputProcessor.WindowSize + 2048) < 0) return Fail();
     OutputQueue.Len = 1024;
     if (OutputQueue.Preset() < 0) return Fail();
@@ -202,12 +232,19 @@ class MFSK_Receiver {
     BestOffset = 0;
     SnrValue = 0;
     OutputQueue.Reset();
+    BurstDetector.Reset();
+    ResetEpochs();
   }
 
   // Consumes all samples at InputSampleRate; -1 when the converted samples
   // find no room (those waiting are then lost).
   int Process(const Type* samples, unsigned count) {
+    const unsigned before = InputSamples.Len;
     if (Converter.Process(samples, count, InputSamples) < 0) return -1;
+    const unsigned added = InputSamples.Len - before;
+    if (BurstDetector.Process(InputSamples.Elem.get() + before, added))
+      PendingBurstEnd = static_cast<int64_t>(BurstDetector.BurstEnd);
+    ConvertedSamples += added;
     ProcessInputBuffer();
     return 0;
   }
@@ -216,9 +253,10 @@ class MFSK_Receiver {
 
   Type SignalToNoiseRatio() const { return SnrValue; }
 
-  // Hz; one offset step is one FFT bin, half the tone spacing.
+  // Hz, of the candidate whose block came out last; one offset step is one
+  // FFT bin, half the tone spacing.
   Type FrequencyOffset() const {
-    const int bins = static_cast<int>(BestOffset) - static_cast<int>(SearchWidth / 2);
+    const int bins = static_cast<int>(EmittedOffset) - static_cast<int>(SearchWidth / 2);
     return bins * SampleRate / Demodulator.SymbolLen;
   }
 
@@ -230,12 +268,15 @@ class MFSK_Receiver {
     const unsigned window = InputProcessor.WindowSize;
     if (InputSamples.EnsureSpace(window) < 0) return;
     for (unsigned i = InputSamples.Len; i < window; ++i) InputSamples[static_cast<int>(i)] = 0;
+    // The silence counts as input: the synchroniser's clock runs on.
+    ConvertedSamples += window - InputSamples.Len;
     InputSamples.Len = window;
     ProcessInputBuffer();
     ClearArray(InputSamples.Elem.get(), window);
     const unsigned target = 2 * Demodulator.SymbolStep * SymbolsPerBlock * SyncBlocks;
     for (unsigned total = 0; total < target; total += window) {
       InputSamples.Len = window;
+      ConvertedSamples += window;
       ProcessInputBuffer();
     }
   }
@@ -244,14 +285,20 @@ class MFSK_Receiver {
     const unsigned window = InputProcessor.WindowSize;
     while (InputSamples.Len >= window) {
       InputProcessor.Process(InputSamples.Elem.get());
+      // The limiter's overlap-add gives its output half a window late.
+      const int64_t output_start = ConvertedSamples - InputSamples.Len - window / 2;
       InputSamples.Delete(0, window);
-      for (unsigned k = 0; k < window; k += Demodulator.SymbolStep) ProcessSymbol(InputProcessor.Output.get() + k);
+      for (unsigned k = 0; k < window; k += Demodulator.SymbolStep) {
+        SymbolClock = output_start + k + Demodulator.SymbolStep;
+        ProcessSymbol(InputProcessor.Output.get() + k);
+      }
     }
   }
 
   // One symbol period: both slices, every trial offset, one decision check
   // per slice.
   void ProcessSymbol(const Type* samples) {
+    if (PendingBurstEnd >= 0 && SymbolClock >= PendingBurstEnd) CloseEpoch();
     Demodulator.Process(samples);
     for (unsigned phase = 0; phase < 2; ++phase) {
       const unsigned s = SliceIndex;
@@ -278,7 +325,11 @@ class MFSK_Receiver {
         }
       }
       DecodedBlocks[s] += 1;
+      LastPassEnd[s] = SymbolClock;
       UpdateBestCandidate(s, local_best, local_best_index);
+      Epochs.Decide(
+          s, SliceCount, EpochOverlap(), DecodeThreshold, [this](unsigned slice) { return OldestRowEnd(slice); },
+          [this](unsigned slice, unsigned offset) { EmitOldestRow(slice, offset); });
       Decide(s);
       ++SliceIndex;
     }
@@ -321,13 +372,64 @@ class MFSK_Receiver {
       return;
     }
     SnrValue = BestSignal / std::sqrt(noise_energy);
-    if (SnrValue >= DecodeThreshold) {
-      // The ring was advanced after writing: its current row is the oldest,
-      // SyncBlocks - 1 blocks before the newest.
-      uint64_t word = DecodedBlocks[BestSlice].CurrPtr()[BestOffset];
-      for (unsigned c = 0; c < BitsPerSymbol; ++c, word >>= 8) OutputQueue.Write(static_cast<uint8_t>(word & 0xFF));
-    }
+    // Blocks decoded before this epoch began are the closed epochs' to decide.
+    if (SnrValue >= DecodeThreshold && Epochs.InCurrent(OldestRowEnd(BestSlice), EpochOverlap()))
+      EmitOldestRow(BestSlice, BestOffset);
     if (SnrValue > 100) SnrValue = 0;  // the characters of this decision are already out
+  }
+
+  void ResetEpochs() {
+    Epochs.Reset();
+    EmittedOffset = SearchWidth / 2;
+    PendingBurstEnd = -1;
+    ConvertedSamples = 0;
+    SymbolClock = 0;
+    ClearArray(LastPassEnd, SliceCount);
+  }
+
+  // The ring was advanced after writing: its current row is the oldest,
+  // SyncBlocks - 1 blocks before the newest.
+  void EmitOldestRow(unsigned slice, unsigned offset) {
+    EmittedOffset = offset;
+    uint64_t word = DecodedBlocks[slice].CurrPtr()[offset];
+    for (unsigned c = 0; c < BitsPerSymbol; ++c, word >>= 8) OutputQueue.Write(static_cast<uint8_t>(word & 0xFF));
+  }
+
+  int64_t BlockSamples() const { return static_cast<int64_t>(Demodulator.SymbolStep) * SymbolsPerBlock; }
+  // A block ending less than three quarters of a block after a burst holds
+  // mostly the burst.
+  int64_t EpochOverlap() const { return BlockSamples() * 3 / 4; }
+  // Where the block in the oldest row of a slice's history ended.
+  int64_t OldestRowEnd(unsigned slice) const {
+    return LastPassEnd[slice] - static_cast<int64_t>(SyncBlocks - 1) * BlockSamples();
+  }
+
+  // At a burst's end: the current choice and its ratio go on deciding the
+  // blocks before the burst; no candidate keeps more integrated signal than
+  // the table's mean, so what the last transmission built up no longer
+  // outweighs the next one, while the level that noise alone holds (a
+  // transmission after silence) stays as it was.
+  void CloseEpoch() {
+    const unsigned reference = (BestSlice + SliceCount / 2 + 1) % SliceCount;
+    const Type noise_energy = NoiseTable.AbsPtr(reference)[0].Stage3;
+    const double snr = noise_energy > 0 ? BestSignal / std::sqrt(noise_energy) : 0.0;
+    Epochs.Close(BestSlice, BestOffset, snr, PendingBurstEnd);
+    PendingBurstEnd = -1;
+    const unsigned count = SliceCount * SearchWidth;
+    Integrator* all = SignalTable.AbsPtr(0);
+    Type mean[3] = {0, 0, 0};
+    for (unsigned i = 0; i < count; ++i) {
+      mean[0] += all[i].Stage1;
+      mean[1] += all[i].Stage2;
+      mean[2] += all[i].Stage3;
+    }
+    for (Type& m : mean) m /= count;
+    for (unsigned i = 0; i < count; ++i) {
+      all[i].Stage1 = std::min(all[i].Stage1, mean[0]);
+      all[i].Stage2 = std::min(all[i].Stage2, mean[1]);
+      all[i].Stage3 = std::min(all[i].Stage3, mean[2]);
+    }
+    BestSignal = 0;
   }
 };
 

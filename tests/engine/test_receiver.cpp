@@ -15,6 +15,7 @@
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
 #include "engine/ModeTable.h"
+#include "tests/engine/ToneBurst.h"
 
 namespace quillon {
 namespace {
@@ -265,10 +266,10 @@ TEST(ReceiverPreset, AdjustsParametersAndDerivesTheModeSizes) {
   EXPECT_EQ(receiver.InputProcessor.WindowSize / receiver.Demodulator.SymbolStep, 32u);
   // The bank: 2 * 17 decoders, each presetted for 5 bits.
   for (unsigned i = 0; i < 2 * receiver.SearchWidth; ++i) ASSERT_EQ(receiver.Decoders[i].BitsPerSymbol, 5u);
-  // FrequencyOffset: offset index minus the centre, in bins of 15.625 Hz.
-  receiver.BestOffset = receiver.SearchMargin;
+  // FrequencyOffset: the offset index of the last block out minus the
+  // centre, in bins of 15.625 Hz.
   EXPECT_EQ(receiver.FrequencyOffset(), 0.0);
-  receiver.BestOffset = 0;
+  receiver.EmittedOffset = 0;
   EXPECT_EQ(receiver.FrequencyOffset(), -125.0);
 
   // A margin wider than the first carrier is narrowed to it.
@@ -527,6 +528,37 @@ TEST(ReceiverRoundTrip, ReducedCharacterSetDecodesInHalfLengthBlocks) {
   scenario.leading_silence = 999;
   const Reception reception = RoundTrip(scenario);
   ExpectTextFramedByAtMostOneBlock(reception.text, scenario.text, 3);
+}
+
+// Two transmissions with no pause between them, as stations send them: the
+// first one's blocks, its closing burst, a block of silence, the second
+// one's opening burst and blocks. The second one's first block must not be
+// decided with the first one's timing, nor the first one's last block with
+// the second one's.
+TEST(ReceiverBackToBack, SecondTransmissionIsAcquiredForItsFirstBlock) {
+  for (const auto& [tones, bandwidth] : {std::pair<int, int>{8, 500}, {64, 2000}, {4, 250}}) {
+    const int bits = static_cast<int>(Log2(static_cast<unsigned>(tones)));
+    Scenario first;
+    first.tones = tones;
+    first.bandwidth = bandwidth;
+    first.text = TextOfBlocks(bits, 4);
+    Scenario second = first;
+    second.text = std::string(first.text.rbegin(), first.text.rend());
+    second.seed = 2;
+    const double spacing = static_cast<double>(bandwidth) / tones;
+    const double low = kCentre - (bandwidth - spacing) / 2;
+    const std::vector<double> burst = test::ToneBurst(low, low + bandwidth - spacing);
+    std::vector<double> audio(3000, 0.0);
+    for (const std::vector<double>& piece :
+         {burst, Transmit(first), burst, std::vector<double>(512, 0.0), burst, Transmit(second), burst}) {
+      audio.insert(audio.end(), piece.begin(), piece.end());
+    }
+    // 10 dB above the noise in 2500 Hz: far above any decoding threshold.
+    AddNoise(audio, 3000, 0.1, 9);
+    const Reception reception = Receive(first, audio);
+    EXPECT_NE(reception.text.find(first.text), std::string::npos) << tones << "/" << bandwidth << ": " << reception.text;
+    EXPECT_NE(reception.text.find(second.text), std::string::npos) << tones << "/" << bandwidth << ": " << reception.text;
+  }
 }
 
 }  // namespace
