@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -200,19 +201,6 @@ TEST_F(Reading, ALongRecordingIsReadInBoundedMemory) {
   // The pieces take well under a megabyte; 32 MB leaves room for the
   // allocator and the sanitizers, and is a quarter of the samples alone.
   EXPECT_LT(PeakMemoryKilobytes() - before, 32 * 1024);
-}
-
-TEST_F(Reading, AWholeRecordingLongerThanACommandTakesIsRefusedBeforeItIsAllRead) {
-  Write("tones.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, Tones(1, 8000, 5.0));
-  EXPECT_EQ(ReadAudio(Path("tones.wav"), 40000).size(), 40000u);
-  try {
-    ReadAudio(Path("tones.wav"), 39999);
-    ADD_FAILURE() << "read more than it may";
-  } catch (const CliError& error) {
-    EXPECT_EQ(std::string(error.what()), "'" + Path("tones.wav") +
-                                             "' lasts more than 5.00 s, the most this command takes (it works on the "
-                                             "whole recording at once)");
-  }
 }
 
 }  // namespace
