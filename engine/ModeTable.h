@@ -20,6 +20,9 @@ struct OliviaMode {
   int width_code;     // 0..4
   int Tones() const { return 2 << tones_code; }
   int Bandwidth() const { return 125 << width_code; }
+  int BitsPerSymbol() const { return tones_code + 1; }  // also characters per block
+  // One block of 64 symbols, each half an FFT of 2^(bits - width code + 7) samples.
+  double BlockSeconds() const { return 64.0 * (1 << (BitsPerSymbol() - width_code + 6)) / kSampleRateHz; }
 };
 
 constexpr int kFirstModeMenuId = 301;

@@ -74,7 +74,11 @@ class MFSK_Receiver {
   unsigned BestOffset = 0;
   Type SnrValue = 0;
   Array<CircularBuffer<uint64_t>> DecodedBlocks;  // per slice: one word per offset, SyncBlocks rows
+  // Beside each decoded word, how firmly it was decided: the decoder's mean
+  // winning Walsh magnitude over the root-mean-square of the losing ones.
+  Array<CircularBuffer<float>> DecodedStrengths;
   FIFO<uint8_t> OutputQueue;
+  FIFO<float> OutputStrengths;  // one per character of OutputQueue
 
   // Transmissions one after another: the burst that ends or opens one
   // closes the synchroniser's epoch (see SyncEpochs.h).
@@ -100,6 +104,7 @@ class MFSK_Receiver {
   void Init() {
     Decoders.reset();
     DecodedBlocks.reset();
+    DecodedStrengths.reset();
     LastPassEnd.reset();
   }
   void Default() {
@@ -125,6 +130,7 @@ class MFSK_Receiver {
     NoiseTable.Free();
     SignalTable.Free();
     OutputQueue.Free();
+    OutputStrengths.Free();
   }
 
   int Preset() {
@@ -177,12 +183,15 @@ class MFSK_Receiver {
     }
     for (SoftDecoderBank& row : DecoderRows)
       if (row.Preset(SearchWidth, Decoders[0], DecoderWidth) < 0) return Fail();
-    if (ReallocArray(DecodedBlocks, SliceCount) < 0 || ReallocArray(LastPassEnd, SliceCount) < 0) return Fail();
+    if (ReallocArray(DecodedBlocks, SliceCount) < 0 || ReallocArray(DecodedStrengths, SliceCount) < 0 ||
+        ReallocArray(LastPassEnd, SliceCount) < 0)
+      return Fail();
     for (unsigned s = 0; s < SliceCount; ++s) {
-      DecodedBlocks[s].Width = SearchWidth;
-      DecodedBlocks[s].Len = SyncBlocks;
-      if (DecodedBlocks[s].Preset() < 0) return Fail();
+      DecodedBlocks[s].Width = DecodedStrengths[s].Width = SearchWidth;
+      DecodedBlocks[s].Len = DecodedStrengths[s].Len = SyncBlocks;
+      if (DecodedBlocks[s].Preset() < 0 || DecodedStrengths[s].Preset() < 0) return Fail();
       DecodedBlocks[s].Clear();
+      DecodedStrengths[s].Clear();
     }
     for (CircularBuffer<Integrator>* table : {&SignalTable, &NoiseTable}) {
       table->Width = SearchWidth;
@@ -210,8 +219,8 @@ class MFSK_Receiver {
     SnrValue = 0;
     ResetEpochs();
     if (InputSamples.EnsureSpace(InputProcessor.WindowSize + 2048) < 0) return Fail();
-    OutputQueue.Len = 1024;
-    if (OutputQueue.Preset() < 0) return Fail();
+    OutputQueue.Len = OutputStrengths.Len = 1024;
+    if (OutputQueue.Preset() < 0 || OutputStrengths.Preset() < 0) return Fail();
     return 0;
   }
 
@@ -223,7 +232,10 @@ class MFSK_Receiver {
     InputProcessor.Reset();
     DecoderRows[0].Reset();
     DecoderRows[1].Reset();
-    for (unsigned s = 0; s < SliceCount; ++s) DecodedBlocks[s].Clear();
+    for (unsigned s = 0; s < SliceCount; ++s) {
+      DecodedBlocks[s].Clear();
+      DecodedStrengths[s].Clear();
+    }
     SignalTable.Clear();
     NoiseTable.Clear();
     SliceIndex = 0;
@@ -232,6 +244,7 @@ class MFSK_Receiver {
     BestOffset = 0;
     SnrValue = 0;
     OutputQueue.Reset();
+    OutputStrengths.Reset();
     BurstDetector.Reset();
     ResetEpochs();
   }
@@ -249,7 +262,16 @@ class MFSK_Receiver {
     return 0;
   }
 
-  int GetChar(uint8_t& c) { return OutputQueue.Read(c); }
+  int GetChar(uint8_t& c) {
+    float strength = 0;
+    return GetChar(c, strength);
+  }
+  // With the strength of the block the character was decided in.
+  int GetChar(uint8_t& c, float& strength) {
+    if (!OutputQueue.Read(c)) return 0;
+    if (!OutputStrengths.Read(strength)) strength = 0;
+    return 1;
+  }
 
   Type SignalToNoiseRatio() const { return SnrValue; }
 
@@ -305,6 +327,7 @@ class MFSK_Receiver {
       Integrator* noise = NoiseTable.AbsPtr(s);
       Integrator* signal = SignalTable.AbsPtr(s);
       uint64_t* decoded = DecodedBlocks[s].CurrPtr();
+      float* strengths = DecodedStrengths[s].CurrPtr();
       Decoder* bank = Decoders.get() + phase * SearchWidth;
       const int centre = static_cast<int>(SearchWidth / 2);
       Type local_best = 0;
@@ -317,6 +340,7 @@ class MFSK_Receiver {
       for (unsigned j = 0; j < SearchWidth; ++j) {
         Decoder& decoder = bank[j];
         decoder.Output(decoded[j]);
+        strengths[j] = decoder.NoiseEnergy > 0 ? decoder.Signal / std::sqrt(decoder.NoiseEnergy) : 0.0f;
         noise[j].Process(decoder.NoiseEnergy, SyncWeight, 0.1);
         signal[j].Process(decoder.Signal, SyncWeight, 0.1);
         if (signal[j].Stage3 > local_best) {  // ties keep the lower offset index
@@ -325,6 +349,7 @@ class MFSK_Receiver {
         }
       }
       DecodedBlocks[s] += 1;
+      DecodedStrengths[s] += 1;
       LastPassEnd[s] = SymbolClock;
       UpdateBestCandidate(s, local_best, local_best_index);
       Epochs.Decide(
@@ -392,7 +417,10 @@ class MFSK_Receiver {
   void EmitOldestRow(unsigned slice, unsigned offset) {
     EmittedOffset = offset;
     uint64_t word = DecodedBlocks[slice].CurrPtr()[offset];
-    for (unsigned c = 0; c < BitsPerSymbol; ++c, word >>= 8) OutputQueue.Write(static_cast<uint8_t>(word & 0xFF));
+    const float strength = DecodedStrengths[slice].CurrPtr()[offset];
+    for (unsigned c = 0; c < BitsPerSymbol; ++c, word >>= 8) {
+      if (OutputQueue.Write(static_cast<uint8_t>(word & 0xFF))) OutputStrengths.Write(strength);
+    }
   }
 
   int64_t BlockSamples() const { return static_cast<int64_t>(Demodulator.SymbolStep) * SymbolsPerBlock; }

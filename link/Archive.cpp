@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "link/Cp1251.h"
+#include "link/FrameVerdict.h"
 
 namespace quillon {
 namespace {
@@ -14,23 +15,21 @@ namespace {
 constexpr char kPathSeparator[] = "\\";
 // Text mode turns every line feed into CR LF, the text's own included.
 constexpr char kAppendMode[] = "at";
-std::string PlatformRecord(int expected, int received, bool good, const ArchiveTime& time, const std::string& text) {
-  return FormatArchiveRecord(expected, received, good, time, text);
-}
+std::string PlatformRecord(const ReceivedFrame& frame, const ArchiveTime& time) { return FormatArchiveRecord(frame, time); }
 void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_s(&local, &seconds); }
 #else
 constexpr char kPathSeparator[] = "/";
 constexpr char kAppendMode[] = "a";
 // A Linux editor wants UTF-8 and bare line feeds: the pane's CR LF pairs
 // become LF.
-std::string PlatformRecord(int expected, int received, bool good, const ArchiveTime& time, const std::string& text) {
-  std::string lf;
-  lf.reserve(text.size());
-  for (std::size_t index = 0; index < text.size(); ++index) {
-    if (text[index] == '\r' && index + 1 < text.size() && text[index + 1] == '\n') continue;
-    lf.push_back(text[index]);
+std::string PlatformRecord(const ReceivedFrame& frame, const ArchiveTime& time) {
+  ReceivedFrame lf = frame;
+  lf.text.clear();
+  for (std::size_t index = 0; index < frame.text.size(); ++index) {
+    if (frame.text[index] == '\r' && index + 1 < frame.text.size() && frame.text[index + 1] == '\n') continue;
+    lf.text.push_back(frame.text[index]);
   }
-  return Cp1251ToUtf8(FormatArchiveRecord(expected, received, good, time, lf));
+  return Cp1251ToUtf8(FormatArchiveRecord(lf, time));
 }
 void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_r(&seconds, &local); }
 #endif
@@ -54,18 +53,34 @@ ArchiveTime LocalTimeNow() {
   return time;
 }
 
-std::string FormatArchiveRecord(int expected, int received, bool good, const ArchiveTime& time,
-                                const std::string& text) {
+namespace {
+
+std::string FormatRecord(int expected, int received, bool agrees, bool success, const ArchiveTime& time,
+                         const std::string& verdict, const std::string& text) {
   char stamp[128];
   std::snprintf(stamp, sizeof stamp, "   %04d / %02d / %02d     %02d:%02d:%02d.%03d", time.year, time.month, time.day,
                 time.hour, time.minute, time.second, time.millisecond);
-  // "Успешно" and "Ошибка" in cp1251.
-  const char* format = good ? "------------   CRC %X = %X \xD3\xF1\xEF\xE5\xF8\xED\xEE  %s\n\n"
-                            : "------------   CRC %X != %X \xCE\xF8\xE8\xE1\xEA\xE0  %s\n\n";
   // %X shows a negative (sign-extended) check byte as FFFFFF80 and so on.
-  char head[256];
-  std::snprintf(head, sizeof head, format, static_cast<unsigned>(expected), static_cast<unsigned>(received), stamp);
-  return head + text + "\n\n";
+  char check[64];
+  std::snprintf(check, sizeof check, agrees ? "CRC %X = %X" : "CRC %X != %X", static_cast<unsigned>(expected),
+                static_cast<unsigned>(received));
+  // "Успешно" and "Ошибка" in cp1251.
+  const char* outcome = success ? "\xD3\xF1\xEF\xE5\xF8\xED\xEE" : "\xCE\xF8\xE8\xE1\xEA\xE0";
+  std::string record = std::string("------------   ") + check + " " + outcome + "  " + stamp;
+  if (!verdict.empty()) record += "   " + verdict;
+  return record + "\n\n" + text + "\n\n";
+}
+
+}  // namespace
+
+std::string FormatArchiveRecord(int expected, int received, bool good, const ArchiveTime& time,
+                                const std::string& text) {
+  return FormatRecord(expected, received, good, good, time, {}, text);
+}
+
+std::string FormatArchiveRecord(const ReceivedFrame& frame, const ArchiveTime& time) {
+  return FormatRecord(frame.expected, frame.received, frame.good, frame.Trusted(), time, FrameVerdictWord(frame),
+                      frame.text);
 }
 
 Archive::Archive(std::string home_directory, ArchiveClock clock)
@@ -73,10 +88,10 @@ Archive::Archive(std::string home_directory, ArchiveClock clock)
   if (!clock_) clock_ = LocalTimeNow;
 }
 
-bool Archive::Append(int expected, int received, bool good, const std::string& text) const {
+bool Archive::Append(const ReceivedFrame& frame) const {
   std::FILE* file = std::fopen(path_.c_str(), kAppendMode);
   if (file == nullptr) return false;
-  const std::string record = PlatformRecord(expected, received, good, clock_(), text);
+  const std::string record = PlatformRecord(frame, clock_());
   std::fwrite(record.data(), 1, record.size(), file);
   std::fclose(file);
   return true;

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "link/FrameReceiver.h"
+
 namespace quillon {
 
 struct ArchiveTime {
@@ -30,15 +32,19 @@ ArchiveTime LocalTimeNow();
 // translation. `text` is the decoded cp1251 text.
 std::string FormatArchiveRecord(int expected, int received, bool good, const ArchiveTime& time,
                                 const std::string& text);
+// A frame's record: "=" when its check character agrees, "Успешно" only
+// when it is trusted (verified, or unverified but firmly decided), and its
+// verdict (FrameVerdictWord) three spaces after the timestamp.
+std::string FormatArchiveRecord(const ReceivedFrame& frame, const ArchiveTime& time);
 
 class Archive {
  public:
   // An empty clock means LocalTimeNow.
   Archive(std::string home_directory, ArchiveClock clock);
 
-  // Appends one record. False when the file could not be opened; nothing
-  // is reported to the operator either way.
-  bool Append(int expected, int received, bool good, const std::string& text) const;
+  // Appends the frame's record. False when the file could not be opened;
+  // nothing is reported to the operator either way.
+  bool Append(const ReceivedFrame& frame) const;
 
   const std::string& Path() const { return path_; }
 

@@ -78,4 +78,17 @@ std::string Cp1251ToUtf8(const std::string& cp1251) {
 std::string Utf8ToCp1251(const std::string& utf8) { return Convert("CP1251", "UTF-8", utf8, "?", true); }
 #endif
 
+std::string FirstCharacterCp1251Lacks(const std::string& utf8) {
+  std::size_t at = 0;
+  while (at < utf8.size()) {
+    // One character: its lead byte and the continuation bytes after it.
+    std::size_t end = at + 1;
+    while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) ++end;
+    const std::string character = utf8.substr(at, end - at);
+    if (character != "?" && Utf8ToCp1251(character) == "?") return character;
+    at = end;
+  }
+  return {};
+}
+
 }  // namespace quillon

@@ -1,5 +1,6 @@
 #include "link/Frame.h"
 
+#include "link/CheckExtension.h"
 #include "link/TextCoding.h"
 
 namespace quillon {
@@ -54,6 +55,13 @@ std::vector<int> BuildFrame(const std::string& text) {
   frame.insert(frame.end(), coded.begin(), coded.end());
   frame.push_back(kFrameMarker);
   frame.push_back(TextCheckCharacter(text));
+  return frame;
+}
+
+std::vector<int> BuildExtendedFrame(const std::string& text) {
+  std::vector<int> frame = BuildFrame(text);
+  const CheckExtensionChars extension = BuildCheckExtension(UpToZero(text));
+  frame.insert(frame.end(), extension.begin(), extension.end());
   return frame;
 }
 

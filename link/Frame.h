@@ -14,9 +14,10 @@ constexpr int kFrameMarker = 22;
 constexpr int kEndOfTransmission = -3;
 // The upper pane gives at most 9994 text bytes.
 constexpr int kMaxTextBytes = 9994;
-// The transmit ring holds 9999 pending entries and a frame adds 6 (start
-// marker, end marker, check character, -3) to the coded text.
-constexpr int kFrameOverhead = 6;
+// The transmit ring holds 9999 pending entries and a frame adds 10 (start
+// marker, end marker, check character, the four of the check extension, -3)
+// to the coded text.
+constexpr int kFrameOverhead = 10;
 constexpr int kMaxCodedBytes = 9999 - kFrameOverhead;
 
 // CRC-16/X.25 (0x8408 reflected, initial 0xFFFF, final complement) of
@@ -37,5 +38,8 @@ std::vector<int> CodeText(const std::string& text);
 
 // The on-air frame of a text: 22, 15, 15, CodeText(text), 22, check.
 std::vector<int> BuildFrame(const std::string& text);
+
+// What this program sends: BuildFrame(text) and the check extension after it.
+std::vector<int> BuildExtendedFrame(const std::string& text);
 
 }  // namespace quillon

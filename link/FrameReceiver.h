@@ -1,14 +1,33 @@
 #pragma once
 // Finds frames in the stream of received characters, one ring entry at a
 // time: 22, 15, 15 starts a frame (whatever came before), the next 22 ends
-// its text and the byte after that is its check byte. The link controller
-// turns the events into pane, icon and archive updates; the command-line
-// decoder prints the finished frames.
+// its text and the byte after that is its check byte. Then it waits a while
+// for the check extension ('~' and three digits) that this program's
+// senders append, and judges the frame:
+//   verified    the check character and the extension both agree;
+//   unverified  no extension came (a sender that knows only the frame), the
+//               check character agrees and every block was decided firmly;
+//   doubtful    as unverified, but some block of the frame was weak: the
+//               check character alone (61 values) cannot vouch for it;
+//   bad         the check character or the extension disagrees.
+// The link controller turns the events into pane, icon and archive updates;
+// the command-line decoder prints the finished frames.
 
+#include <limits>
 #include <string>
 #include <vector>
 
 namespace quillon {
+
+enum class FrameIntegrity { kVerified, kUnverified, kDoubtful, kBad };
+enum class ExtensionResult { kAbsent, kMatching, kMismatch };
+
+// A character's decision strength when nothing measured it: always firm.
+constexpr float kFirmStrength = std::numeric_limits<float>::infinity();
+
+// The confidence gate for frames without the check extension: the weakest
+// block of such a frame must have been decided at least this firmly.
+constexpr float kConfidenceThreshold = 0.0f;
 
 struct ReceivedFrame {
   std::string text;   // cp1251, decoded from the stored link bytes
@@ -16,6 +35,14 @@ struct ReceivedFrame {
   int received = 0;   // check byte as received, sign-extended from 8 bits
   bool good = false;  // the two agree and the text is not empty
   int link_bytes = 0; // link bytes stored (at most kMaxStoredLinkBytes)
+  ExtensionResult extension = ExtensionResult::kAbsent;
+  float weakest = kFirmStrength;  // weakest decision strength from start marker to check byte
+  FrameIntegrity integrity = FrameIntegrity::kBad;
+
+  // Verified or unverified: what the window shows green and archives as a success.
+  bool Trusted() const {
+    return integrity == FrameIntegrity::kVerified || integrity == FrameIntegrity::kUnverified;
+  }
 };
 
 struct ReceiveEvent {
@@ -25,27 +52,70 @@ struct ReceiveEvent {
   ReceivedFrame frame;          // kFrameEnd
 };
 
+// What one call gives: at most two events, in order (a character can end a
+// frame waiting for its extension and complete the next start marker).
+class ReceiveEvents {
+ public:
+  ReceiveEvents() = default;
+  ReceiveEvents(const ReceiveEvent& event) { Add(event); }  // NOLINT: one event is the common case
+  void Add(const ReceiveEvent& event) {
+    if (event.kind != ReceiveEvent::Kind::kNone && count_ < 2) events_[count_++] = event;
+  }
+  const ReceiveEvent* begin() const { return events_; }
+  const ReceiveEvent* end() const { return events_ + count_; }
+  bool empty() const { return count_ == 0; }
+
+ private:
+  ReceiveEvent events_[2];
+  int count_ = 0;
+};
+
+struct FrameReceiverSettings {
+  // How long to wait after the check byte for the extension, in seconds of
+  // received audio; 0 judges every frame at its check byte.
+  double extension_wait_s = 0;
+  // A frame without the extension whose weakest character is below this
+  // strength is doubtful; 0 trusts every strength.
+  float confidence_threshold = 0;
+};
+
 class FrameReceiver {
  public:
   // Link bytes beyond this many are neither stored nor shown.
   static constexpr int kMaxStoredLinkBytes = 9999;
 
-  FrameReceiver();
+  explicit FrameReceiver(const FrameReceiverSettings& settings = {});
 
-  // Takes one receive-ring entry (only its low 8 bits count).
-  ReceiveEvent Feed(int entry);
+  // Takes one receive-ring entry (only its low 8 bits count) with the
+  // receiver's decision strength for it.
+  ReceiveEvents Feed(int entry, float strength = kFirmStrength);
+  // Time passes without characters: a frame waiting for its extension is
+  // judged without it once the wait is over.
+  ReceiveEvents Elapse(double seconds);
+  // The end of the received audio: a waiting frame is judged with what came.
+  ReceiveEvents Finish();
+  // Between a frame's check byte and its judgement.
+  bool AwaitingExtension() const {
+    return state_ == State::kAwaitingExtension || state_ == State::kReadingExtension;
+  }
 
  private:
-  enum class State { kIdle, kCollecting, kEndMarkerSeen };
+  enum class State { kIdle, kCollecting, kEndMarkerSeen, kAwaitingExtension, kReadingExtension };
 
-  ReceivedFrame Finish(int check_entry) const;
+  ReceivedFrame Judge(int check_entry) const;
+  ReceiveEvent Conclude(ExtensionResult extension);
 
+  FrameReceiverSettings settings_;
   State state_ = State::kIdle;
   int oldest_ = 0;
   int middle_ = 0;
   int newest_ = 0;
   std::vector<int> store_;
   int shift_ = 0;
+  float weakest_ = kFirmStrength;
+  ReceivedFrame pending_;          // judged by its check byte, waiting for the extension
+  std::vector<int> extension_;     // received extension characters, marker first
+  double waited_s_ = 0;
 };
 
 }  // namespace quillon

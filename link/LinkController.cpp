@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/Frame.h"
+#include "link/FrameVerdict.h"
 
 namespace quillon {
 namespace {
@@ -37,7 +38,9 @@ LinkController::LinkController(const LinkControllerContext& context)
       view_(context.view),
       start_transmitter_(context.start_transmitter),
       playback_open_(context.playback_open),
-      archive_(context.home_directory, context.clock) {}
+      send_check_extension_(context.send_check_extension),
+      archive_(context.home_directory, context.clock),
+      receiver_(context.receive) {}
 
 void LinkController::Tick() {
   WatchEndOfTransmission();
@@ -98,19 +101,20 @@ void LinkController::SendText(const std::string& text) {
     view_.SetStatusText(kNoPlaybackText);
     return;
   }
-  const std::vector<int> frame = BuildFrame(text);
-  // All of the frame but its start marker, end marker and check character.
-  const int coded_bytes = static_cast<int>(frame.size()) - 5;
+  const std::vector<int> frame = send_check_extension_ ? BuildExtendedFrame(text) : BuildFrame(text);
+  const int check = TextCheckCharacter(text);
+  // All of the frame but its markers, check character and extension; the
+  // limit is the same with or without the extension.
+  const int coded_bytes = static_cast<int>(CodeText(text).size());
   // The writer never tests for room, so a frame that does not fit would
   // overwrite its own unsent start: refuse it whole. The ring is normally
-  // empty here, leaving room for 9993 coded bytes.
+  // empty here, leaving room for 9989 coded bytes.
   const int room = kMaxCodedBytes - state_.GetKolPrd();
   if (coded_bytes > room) {
     view_.SetStatusText(Printf(kTooLongFormat, coded_bytes, room));
     return;
   }
   for (int entry : frame) state_.CBufer.Put(entry);
-  const int check = frame.back();
   view_.SetStatusText(Printf("CRC   %X", static_cast<unsigned>(check)));
   remaining_ = state_.GetKolPrd();
   state_.CBufer.Put(kEndOfTransmission);
@@ -123,10 +127,17 @@ void LinkController::SendText(const std::string& text) {
   last_start_prd_ = 1;
 }
 
+// One tick's worth of received characters, and then the tick's time for a
+// frame that waits for its check extension.
 void LinkController::DrainReceiveRing() {
   int entry = 0;
-  while (state_.Bufer_Olivia.Take(entry)) {
-    const ReceiveEvent event = receiver_.Feed(entry);
+  float strength = 0;
+  while (state_.Bufer_Olivia.Take(entry, strength)) Show(receiver_.Feed(entry, strength));
+  Show(receiver_.Elapse(kTickMilliseconds / 1000.0));
+}
+
+void LinkController::Show(const ReceiveEvents& events) {
+  for (const ReceiveEvent& event : events) {
     switch (event.kind) {
       case ReceiveEvent::Kind::kFrameStart:
         view_.SetLowerText("");
@@ -148,10 +159,9 @@ void LinkController::DrainReceiveRing() {
 void LinkController::FinishFrame(const ReceivedFrame& frame) {
   view_.SetLowerText("");
   view_.SetLowerText(frame.text);
-  state_.USPESHNO.store(frame.good ? 1 : 0);
-  const char* format = frame.good ? "CRC %X = %X" : "CRC %X != %X";
-  view_.SetStatusText(Printf(format, static_cast<unsigned>(frame.expected), static_cast<unsigned>(frame.received)));
-  archive_.Append(frame.expected, frame.received, frame.good, frame.text);
+  state_.USPESHNO.store(frame.Trusted() ? 1 : 0);
+  view_.SetStatusText(FrameStatusText(frame));
+  archive_.Append(frame);
   state_.PRM_R.store(0);
   view_.Iconki();
   view_.FocusArchiveButton();

@@ -29,6 +29,11 @@ struct LinkControllerContext {
   // made without one is refused, so that it cannot go on air later, after
   // some device change. Empty means always.
   std::function<bool()> playback_open = {};
+  // How received frames are judged: the wait for the check extension (the
+  // driver sets it from the mode) and the confidence gate.
+  FrameReceiverSettings receive = {};
+  // Whether a sent frame carries the check extension.
+  bool send_check_extension = true;
 };
 
 class LinkController {
@@ -48,12 +53,14 @@ class LinkController {
   void ServeTransmitRequest();
   void SendText(const std::string& text);
   void DrainReceiveRing();
+  void Show(const ReceiveEvents& events);
   void FinishFrame(const ReceivedFrame& frame);
 
   LinkState& state_;
   LinkView& view_;
   std::function<void()> start_transmitter_;
   std::function<bool()> playback_open_;
+  bool send_check_extension_;
   Archive archive_;
   FrameReceiver receiver_;
   int remaining_ = 0;       // non-zero while the countdown is shown

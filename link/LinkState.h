@@ -27,7 +27,10 @@
 // The program has one LinkState for the whole run (ProcessLinkState());
 // tests, the command-line decoder and the demo make their own.
 
+#include <array>
 #include <atomic>
+#include <cstddef>
+#include <limits>
 
 #include "link/SpscRing.h"
 
@@ -44,6 +47,35 @@ class CharRing : public SpscRing<int> {
   CharRing() : SpscRing<int>(kEntries) {}
 };
 
+// The receive ring keeps beside each character the strength of the
+// receiver's decision on it (see FrameReceiver), in a slot of its own with
+// the same index, written before the character is published and read before
+// it is released; the characters are as in every CharRing.
+class ReceiveRing : public CharRing {
+ public:
+  // A character nothing measured counts as firmly decided.
+  void Put(int value) { Put(value, std::numeric_limits<float>::infinity()); }
+  void Put(int value, float strength) {
+    strengths_[static_cast<std::size_t>(write_index.load(std::memory_order_relaxed))] = strength;
+    CharRing::Put(value);
+  }
+  bool Take(int& value) {
+    float ignored = 0;
+    return Take(value, ignored);
+  }
+  bool Take(int& value, float& strength) {
+    const int* front = Front();
+    if (front == nullptr) return false;
+    value = *front;
+    strength = strengths_[static_cast<std::size_t>(read_index.load(std::memory_order_relaxed))];
+    Pop();
+    return true;
+  }
+
+ private:
+  std::array<float, kEntries> strengths_{};
+};
+
 struct LinkState {
   LinkState() = default;
   LinkState(const LinkState&) = delete;
@@ -57,7 +89,7 @@ struct LinkState {
 
   // Receive ring: written by the modem's receive side on the driver thread,
   // read by the link controller.
-  CharRing Bufer_Olivia;
+  ReceiveRing Bufer_Olivia;
   std::atomic<int>& save_Olivia = Bufer_Olivia.write_index;
   std::atomic<int>& load_Olivia = Bufer_Olivia.read_index;
 

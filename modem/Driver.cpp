@@ -63,7 +63,8 @@ class Driver {
                                          if (active != nullptr) active->Start();
                                        },
                                        context_.home_directory, context_.clock,
-                                       [&station] { return PlaybackOpen(station); }};
+                                       [&station] { return PlaybackOpen(station); },
+                                       LinkReceiveSettings(ModeByNumber(applied_mode_))};
     link_thread_ = std::thread([link_context] { tim(link_context); });
   }
 

@@ -7,6 +7,7 @@
 #include "engine/ModeTable.h"
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
+#include "link/CheckExtension.h"
 
 namespace quillon {
 
@@ -257,9 +258,10 @@ int olivia::rx_process(const double* samples, int count) {
   rx.DecodeThreshold = 0.0;
   rx.Process(samples, static_cast<unsigned>(count));
   unsigned char ch = 0;
-  while (rx.GetChar(ch)) {
+  float strength = 0;
+  while (rx.GetChar(ch, strength)) {
     const int v = unescape(ch);
-    if (v != -1 && v > kHighestDroppedCode) station.link.Bufer_Olivia.Put(v);
+    if (v != -1 && v > kHighestDroppedCode) station.link.Bufer_Olivia.Put(v, strength);
   }
   return 0;
 }
@@ -268,7 +270,8 @@ void olivia::rx_flush() {
   if (!chains_ready) return;
   receiver->Flush();
   unsigned char ch = 0;
-  while (receiver->GetChar(ch)) station.link.Bufer_Olivia.Put(ch);
+  float strength = 0;
+  while (receiver->GetChar(ch, strength)) station.link.Bufer_Olivia.Put(ch, strength);
 }
 
 std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station) {
@@ -277,6 +280,13 @@ std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station) 
   adapter->set_freq(kCentreFrequencyHz);
   adapter->tx_init();
   return adapter;
+}
+
+FrameReceiverSettings LinkReceiveSettings(const OliviaMode& mode) {
+  FrameReceiverSettings settings;
+  settings.extension_wait_s = ExtensionWaitSeconds(mode.BlockSeconds(), mode.BitsPerSymbol());
+  settings.confidence_threshold = kConfidenceThreshold;
+  return settings;
 }
 
 }  // namespace quillon

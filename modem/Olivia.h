@@ -11,6 +11,8 @@
 #include <atomic>
 #include <memory>
 
+#include "engine/ModeTable.h"
+#include "link/FrameReceiver.h"
 #include "modem/Modem.h"
 
 namespace quillon {
@@ -88,5 +90,10 @@ class olivia : public modem {
 // The adapter for a mode number, made ready the one way every station runs
 // it: constructed, init, set_freq at the band centre, tx_init.
 std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station);
+
+// How the link judges the frames received in a mode: it waits for the check
+// extension as long as the mode takes to deliver it, and gates frames
+// without one by the receiver's decision strength.
+FrameReceiverSettings LinkReceiveSettings(const OliviaMode& mode);
 
 }  // namespace quillon

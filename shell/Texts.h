@@ -11,6 +11,11 @@ constexpr char kWindowTitle[] = "  Quillon";
 constexpr char kTransmitCaption[] = "Передать";
 constexpr char kArchiveCaption[] = "Архив";
 
+// In the status bar when the upper pane holds a character the link cannot
+// carry (no cp1251 code): %1 is that character. Nothing is sent. (The
+// Windows window cannot hold such a character: its panes are cp1251.)
+constexpr char kUnsendableCharacterFormat[] = "Символ «%1» нельзя передать";
+
 // In the status bar when "Архив" finds no text editor to start.
 constexpr char kArchiveEditorFailedText[] = "Не удалось запустить редактор архива";
 

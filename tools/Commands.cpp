@@ -36,7 +36,7 @@ const char kEncodeHelp[] =
     "  -v, --verbose       the adapter's diagnostic line of mode 93 (\"tones ...\")\n"
     "                      on standard error\n"
     "\n"
-    "One message carries at most 9993 link bytes: one per character, and one more\n"
+    "One message carries at most 9989 link bytes: one per character, and one more\n"
     "for each change between Latin and Cyrillic letters.\n";
 
 const char kDecodeHelp[] =

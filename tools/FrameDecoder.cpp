@@ -18,10 +18,10 @@ constexpr int kQuietBlocksAfter = 4;
 constexpr std::size_t kDecodePiece = 65536;
 }  // namespace
 
-FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode) {
+FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode), receiver_(LinkReceiveSettings(mode)) {
   // The adapter's first receive-ring entries come from tx_init's flush of
   // the new receiver, before any audio.
-  DrainReceiveRing(0.0);
+  DrainReceiveRing(0.0, 0.0);
 }
 
 void FrameDecoder::Hear(const int16_t* samples, int count) {
@@ -31,7 +31,7 @@ void FrameDecoder::Hear(const int16_t* samples, int count) {
     samples_heard_ += n;
     samples += n;
     count -= n;
-    DrainReceiveRing(static_cast<double>(samples_heard_) / kSampleRateHz);
+    DrainReceiveRing(static_cast<double>(samples_heard_) / kSampleRateHz, static_cast<double>(n) / kSampleRateHz);
   }
 }
 
@@ -44,10 +44,12 @@ void FrameDecoder::Finish() {
   const std::vector<int16_t> quiet(kAudioBlockSamples, 0);
   for (long long left = kQuietBlocksAfter * ModeBlockSamples(station_.Mode()); left > 0; left -= kAudioBlockSamples) {
     station_.Hear(quiet.data(), kAudioBlockSamples);
-    DrainReceiveRing(audio_s);
+    DrainReceiveRing(audio_s, static_cast<double>(kAudioBlockSamples) / kSampleRateHz);
   }
   station_.Flush();
-  DrainReceiveRing(audio_s);
+  DrainReceiveRing(audio_s, 0.0);
+  // A frame still waiting for its check extension is judged with what came.
+  Note(receiver_.Finish(), audio_s);
 }
 
 void FrameDecoder::HearAll(const Audio& audio) {
@@ -65,7 +67,7 @@ double FrameDecoder::EarliestStartToCome() const {
   return collecting_ ? start_s_ : static_cast<double>(samples_heard_) / kSampleRateHz;
 }
 
-void FrameDecoder::DrainReceiveRing(double now_s) {
+void FrameDecoder::DrainReceiveRing(double now_s, double elapsed_s) {
   MFSK_Receiver<double>& receiver = station_.Adapter().Receiver();
   // The receiver's ratio belongs to its latest decision; a ratio above 100
   // is reported as 0 once that decision is out, so zeros are left out.
@@ -76,29 +78,45 @@ void FrameDecoder::DrainReceiveRing(double now_s) {
     ++snr_count_;
   };
   int entry = 0;
-  bool frame_heard = false;
-  while (station_.Link().Bufer_Olivia.Take(entry)) {
-    const ReceiveEvent event = receiver_.Feed(entry);
+  float strength = 0;
+  frame_heard_ = false;
+  while (station_.Link().Bufer_Olivia.Take(entry, strength)) {
+    const ReceiveEvents events = receiver_.Feed(entry, strength);
+    // A frame's figures are taken at its check byte's decision, before the
+    // wait for its check extension.
+    if (collecting_ && receiver_.AwaitingExtension() && !check_noted_) {
+      if (!frame_heard_) note_snr();
+      end_s_ = now_s;
+      freq_offset_hz_ = receiver.FrequencyOffset();
+      check_noted_ = true;
+    }
+    Note(events, now_s);
+  }
+  Note(receiver_.Elapse(elapsed_s), now_s);
+  if (collecting_ && !frame_heard_) note_snr();
+}
+
+void FrameDecoder::Note(const ReceiveEvents& events, double now_s) {
+  for (const ReceiveEvent& event : events) {
     if (event.kind == ReceiveEvent::Kind::kFrameStart) {
       collecting_ = true;
+      check_noted_ = false;
       start_s_ = now_s;
       snr_sum_ = 0.0;
       snr_count_ = 0;
     } else if (event.kind == ReceiveEvent::Kind::kFrameEnd) {
-      if (!frame_heard) note_snr();
       DecodedFrame decoded;
       decoded.mode = &station_.Mode();
       decoded.frame = event.frame;
       decoded.start_s = start_s_;
-      decoded.end_s = now_s;
+      decoded.end_s = check_noted_ ? end_s_ : now_s;
       decoded.snr = snr_count_ > 0 ? snr_sum_ / snr_count_ : 0.0;
-      decoded.freq_offset_hz = receiver.FrequencyOffset();
+      decoded.freq_offset_hz = check_noted_ ? freq_offset_hz_ : station_.Adapter().Receiver().FrequencyOffset();
       frames_.push_back(decoded);
       collecting_ = false;
-      frame_heard = true;
+      frame_heard_ = true;
     }
   }
-  if (collecting_ && !frame_heard) note_snr();
 }
 
 int WorkerThreads() {

@@ -43,13 +43,19 @@ class FrameDecoder {
   double EarliestStartToCome() const;
 
  private:
-  void DrainReceiveRing(double now_s);
+  // Takes what the receive ring holds; `elapsed_s` of audio passed since the last call.
+  void DrainReceiveRing(double now_s, double elapsed_s);
+  void Note(const ReceiveEvents& events, double now_s);
 
   Station station_;
   FrameReceiver receiver_;
   long long samples_heard_ = 0;
   bool collecting_ = false;
+  bool frame_heard_ = false;  // a frame ended during this drain
+  bool check_noted_ = false;  // the frame's check byte has come: end_s_ and freq_offset_hz_ hold
   double start_s_ = 0.0;
+  double end_s_ = 0.0;
+  double freq_offset_hz_ = 0.0;
   double snr_sum_ = 0.0;
   int snr_count_ = 0;
   std::vector<DecodedFrame> frames_;

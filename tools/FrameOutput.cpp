@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "link/Cp1251.h"
+#include "link/FrameVerdict.h"
 
 namespace quillon {
 namespace {
@@ -55,8 +56,8 @@ std::string ClockTime(double seconds) {
 std::string PlainFrameLine(const DecodedFrame& decoded, bool with_mode) {
   std::string line;
   if (with_mode) line += std::string(decoded.mode->label) + "  ";
-  line += decoded.frame.good ? "GOOD  " : "BAD   ";
-  line += CheckText(decoded.frame) + "  " + ClockTime(decoded.start_s) + "  ";
+  line += decoded.frame.Trusted() ? "GOOD  " : "BAD   ";
+  line += CheckText(decoded.frame) + "  " + IntegrityName(decoded.frame.integrity) + "  " + ClockTime(decoded.start_s) + "  ";
   line += EscapedLine(Cp1251ToUtf8(decoded.frame.text));
   return line;
 }
@@ -91,7 +92,11 @@ std::string JsonFrameLine(const DecodedFrame& decoded) {
   }
   std::string json = "{\"mode\":" + JsonString(decoded.mode->label);
   json += ",\"mode_number\":" + std::to_string(decoded.mode->number);
-  json += std::string(",\"good\":") + (frame.good ? "true" : "false");
+  json += std::string(",\"good\":") + (frame.Trusted() ? "true" : "false");
+  json += std::string(",\"integrity\":\"") + IntegrityName(frame.integrity) + "\"";
+  json += std::string(",\"check_character_agrees\":") + (frame.good ? "true" : "false");
+  // The weakest block's decision strength; null when nothing measured it.
+  json += ",\"weakest_strength\":" + (std::isfinite(frame.weakest) ? Format("%.3f", frame.weakest) : std::string("null"));
   json += ",\"expected\":" + std::to_string(frame.expected);
   json += ",\"received\":" + std::to_string(frame.received);
   json += ",\"text\":" + JsonString(Cp1251ToUtf8(frame.text));

@@ -15,6 +15,7 @@
 #include "shell/Commands.h"
 #include "shell/Layout.h"
 #include "shell/MenuTable.h"
+#include "link/Cp1251.h"
 #include "shell/Texts.h"
 #include "shell/qt/StatusIcons.h"
 
@@ -195,7 +196,7 @@ bool MainWindow::RunCommand(int id) {
       return true;
     case kTransmitButtonId:
       ClearSuccess();
-      RequestTransmission(link_);
+      if (UpperPaneSendable()) RequestTransmission(link_);
       return true;
     case kArchiveButtonId:
       ClearSuccess();
@@ -233,6 +234,13 @@ void MainWindow::ChooseDevice(int id) {
 // The operator has seen the good frame.
 void MainWindow::ClearSuccess() {
   if (ClearSuccessIndicator(link_)) Iconki();
+}
+
+bool MainWindow::UpperPaneSendable() {
+  const std::string lacking = FirstCharacterCp1251Lacks(upper_pane_->toPlainText().toStdString());
+  if (lacking.empty()) return true;
+  SetStatusText(QString::fromUtf8(kUnsendableCharacterFormat).arg(QString::fromStdString(lacking)));
+  return false;
 }
 
 void MainWindow::LowerPaneNotification() {

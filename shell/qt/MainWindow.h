@@ -90,6 +90,9 @@ class MainWindow : public QMainWindow {
   void StoreWindowRectangle();
   void StoreWindowPlace();
   void ClearSuccess();
+  // False, with the reason in the status bar, when the upper pane holds a
+  // character that cp1251 lacks: the link would send '?' in its place.
+  bool UpperPaneSendable();
   void RunPopupChoice(int id);
   void ChooseMode(int id);
   void ChooseDevice(int id);

@@ -22,21 +22,41 @@ TEST(ArchiveRecord, BadFrameShowsTheReceivedByteSignExtended) {
             "------------   CRC 50 != FFFFFF80 \xCE\xF8\xE8\xE1\xEA\xE0     2026 / 12 / 07     04:55:12.007\n\na\n\n");
 }
 
-TEST(Archive, AppendsUtf8RecordsWithLineFeedsOnLinux) {
+ReceivedFrame Frame(int expected, int received, FrameIntegrity integrity, const std::string& text) {
+  ReceivedFrame frame;
+  frame.expected = expected;
+  frame.received = received;
+  frame.good = expected == received;
+  frame.integrity = integrity;
+  frame.text = text;
+  return frame;
+}
+
+// Every verdict in its record: the check character's comparison as before,
+// "Успешно" only for a frame the window shows green, and the verdict after
+// the timestamp, where a reader of the old layout finds nothing it expects.
+TEST(Archive, AppendsUtf8RecordsWithLineFeedsAndTheVerdictOnLinux) {
   TempHome home;
   ASSERT_FALSE(home.Path().empty());
   Archive archive(home.Path(), SeventhOfDecember);
   EXPECT_EQ(archive.Path(), home.Path() + "/log.txt");
-  ASSERT_TRUE(archive.Append(0x3E, 0x3E, true, "abc"));
-  ASSERT_TRUE(archive.Append(0x41, 0x2A, false, Utf8ToCp1251("Привет\r\nМир\r")));
+  ASSERT_TRUE(archive.Append(Frame(0x3E, 0x3E, FrameIntegrity::kVerified, "abc")));
+  ASSERT_TRUE(archive.Append(Frame(0x41, 0x2A, FrameIntegrity::kBad, Utf8ToCp1251("Привет\r\nМир\r"))));
+  ASSERT_TRUE(archive.Append(Frame(0x3E, 0x3E, FrameIntegrity::kUnverified, "abc")));
+  ASSERT_TRUE(archive.Append(Frame(0x3E, 0x3E, FrameIntegrity::kDoubtful, "abc")));
+  ASSERT_TRUE(archive.Append(Frame(0x3E, 0x3E, FrameIntegrity::kBad, "abd")));
+  const std::string stamp = "     2026 / 12 / 07     04:55:12.345";
   EXPECT_EQ(home.LogText(),
-            "------------   CRC 3E = 3E Успешно     2026 / 12 / 07     04:55:12.345\n\nabc\n\n"
-            "------------   CRC 41 != 2A Ошибка     2026 / 12 / 07     04:55:12.345\n\nПривет\nМир\r\n\n");
+            "------------   CRC 3E = 3E Успешно" + stamp + "   проверено\n\nabc\n\n" +
+            "------------   CRC 41 != 2A Ошибка" + stamp + "\n\nПривет\nМир\r\n\n" +
+            "------------   CRC 3E = 3E Успешно" + stamp + "   без доп. проверки\n\nabc\n\n" +
+            "------------   CRC 3E = 3E Ошибка" + stamp + "   сомнительно\n\nabc\n\n" +
+            "------------   CRC 3E = 3E Ошибка" + stamp + "   доп. проверка: ошибка\n\nabd\n\n");
 }
 
 TEST(Archive, UnopenableFileIsReportedToTheCallerOnly) {
   Archive archive("/nonexistent/quillon/home", SeventhOfDecember);
-  EXPECT_FALSE(archive.Append(0x3E, 0x3E, true, "abc"));
+  EXPECT_FALSE(archive.Append(Frame(0x3E, 0x3E, FrameIntegrity::kVerified, "abc")));
 }
 
 TEST(Archive, LocalClockGivesAPlausibleTime) {

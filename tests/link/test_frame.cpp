@@ -37,10 +37,11 @@ struct Collected {
 Collected FeedAll(FrameReceiver& receiver, const std::vector<int>& entries) {
   Collected collected;
   for (int entry : entries) {
-    ReceiveEvent event = receiver.Feed(entry);
-    if (event.kind == ReceiveEvent::Kind::kFrameStart) ++collected.starts;
-    if (event.kind == ReceiveEvent::Kind::kCharacter) collected.typed.push_back(static_cast<char>(event.character));
-    if (event.kind == ReceiveEvent::Kind::kFrameEnd) collected.frames.push_back(event.frame);
+    for (const ReceiveEvent& event : receiver.Feed(entry)) {
+      if (event.kind == ReceiveEvent::Kind::kFrameStart) ++collected.starts;
+      if (event.kind == ReceiveEvent::Kind::kCharacter) collected.typed.push_back(static_cast<char>(event.character));
+      if (event.kind == ReceiveEvent::Kind::kFrameEnd) collected.frames.push_back(event.frame);
+    }
   }
   return collected;
 }

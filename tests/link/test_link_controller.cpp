@@ -21,8 +21,12 @@ class LinkControllerTest : public ::testing::Test {
  protected:
   LinkControllerTest() : state_(std::make_unique<LinkState>()) {}
 
+  // A receiver that waits a second for the check extension, as a fast
+  // mode's would.
   LinkControllerContext Context() {
-    return LinkControllerContext{*state_, view_, [this] { ++starts_; }, home_.Path(), SeventhOfDecember};
+    LinkControllerContext context{*state_, view_, [this] { ++starts_; }, home_.Path(), SeventhOfDecember};
+    context.receive.extension_wait_s = 1.0;
+    return context;
   }
 
   // Everything waiting in the transmit ring, as the modem would take it.
@@ -69,10 +73,11 @@ TEST_F(LinkControllerTest, QueuesTheFrameStartsTheTransmitterAndCountsDown) {
     for (int entry = 0, value = 0; entry < 2 && state_->CBufer.Take(value); ++entry) sent.push_back(value);
     controller.Tick();
   }
-  EXPECT_EQ(sent, (std::vector<int>{22, 15, 15, 97, 98, 99, 22, 62, -3}));
+  EXPECT_EQ(sent, (std::vector<int>{22, 15, 15, 97, 98, 99, 22, 62, '~', '4', '7', '2', -3}));
   const std::string remaining = Utf8ToCp1251("Осталось    ");
-  EXPECT_EQ(view_.statuses, (std::vector<std::string>{"CRC   3E", remaining + "7", remaining + "5", remaining + "3",
-                                                        remaining + "1", remaining + "0"}));
+  EXPECT_EQ(view_.statuses,
+            (std::vector<std::string>{"CRC   3E", remaining + "11", remaining + "9", remaining + "7", remaining + "5",
+                                      remaining + "3", remaining + "1", remaining + "0"}));
 }
 
 TEST_F(LinkControllerTest, EmptyPaneSendsNothing) {
@@ -97,8 +102,8 @@ TEST_F(LinkControllerTest, RefusesATextWhoseFrameWouldNotFitTheRing) {
   EXPECT_EQ(state_->PRD_R, 0);
   EXPECT_EQ(starts_, 0);
   ASSERT_EQ(view_.statuses.size(), 2u);
-  EXPECT_EQ(Cp1251ToUtf8(view_.statuses[0]), "Слишком длинный текст: 9994 из 9993");
-  EXPECT_EQ(Cp1251ToUtf8(view_.statuses[1]), "Слишком длинный текст: 10400 из 9993");
+  EXPECT_EQ(Cp1251ToUtf8(view_.statuses[0]), "Слишком длинный текст: 9994 из 9989");
+  EXPECT_EQ(Cp1251ToUtf8(view_.statuses[1]), "Слишком длинный текст: 10400 из 9989");
 }
 
 TEST_F(LinkControllerTest, RefusesATextWhileNoPlaybackDeviceIsOpen) {
@@ -127,7 +132,7 @@ TEST_F(LinkControllerTest, RefusesATextWhileNoPlaybackDeviceIsOpen) {
 }
 
 TEST_F(LinkControllerTest, TextsTravelThroughTheWholeLink) {
-  std::string longest(9993, 'q');
+  std::string longest(9989, 'q');
   const std::vector<std::string> texts = {
       "Hello, World! 73 de QTH",
       Utf8ToCp1251("Съешь же ещё этих мягких французских булок, да выпей чаю. ЁЖ"),
@@ -141,7 +146,7 @@ TEST_F(LinkControllerTest, TextsTravelThroughTheWholeLink) {
     SCOPED_TRACE(text.substr(0, 20));
     view_.typed.clear();
     Send(controller, text);
-    ASSERT_EQ(state_->GetKolPrd(), static_cast<int>(CodeText(text).size()) + 6);
+    ASSERT_EQ(state_->GetKolPrd(), static_cast<int>(CodeText(text).size()) + kFrameOverhead);
     LoopBack();
     controller.Tick();
     ++frames;
@@ -149,8 +154,8 @@ TEST_F(LinkControllerTest, TextsTravelThroughTheWholeLink) {
     EXPECT_EQ(view_.Lower(), text);
     const int check = TextCheckCharacter(text);
     char expected_status[32];
-    std::snprintf(expected_status, sizeof expected_status, "CRC %X = %X", check, check);
-    EXPECT_EQ(view_.LastStatus(), expected_status);
+    std::snprintf(expected_status, sizeof expected_status, "CRC %X = %X, ", check, check);
+    EXPECT_EQ(view_.LastStatus(), expected_status + Utf8ToCp1251("проверено"));
     EXPECT_EQ(state_->USPESHNO, 1);
     EXPECT_EQ(state_->PRM_R, 0);
     EXPECT_EQ(view_.focus_requests, frames);
@@ -193,7 +198,7 @@ TEST_F(LinkControllerTest, FrameSpreadOverTicksIsShownLiveAndSurvivesAMissingArc
   LinkControllerContext context = Context();
   context.home_directory = "/nonexistent/quillon";
   LinkController controller(context);
-  const std::vector<int> frame = BuildFrame("live");
+  const std::vector<int> frame = BuildExtendedFrame("live");
   for (int entry : frame) {
     state_->Bufer_Olivia.Put(entry);
     controller.Tick();
@@ -272,8 +277,8 @@ TEST_F(LinkControllerTest, TimThreadSendsAndReceivesUntilStopped) {
   EXPECT_EQ(state_->USPESHNO, 1);
   EXPECT_EQ(view_.Lower(), "ping");
   char status[32];
-  std::snprintf(status, sizeof status, "CRC %X = %X", TextCheckCharacter("ping"), TextCheckCharacter("ping"));
-  EXPECT_EQ(view_.LastStatus(), status);
+  std::snprintf(status, sizeof status, "CRC %X = %X, ", TextCheckCharacter("ping"), TextCheckCharacter("ping"));
+  EXPECT_EQ(view_.LastStatus(), status + Utf8ToCp1251("проверено"));
 }
 
 TEST_F(LinkControllerTest, TimDoesNotTickWhenAlreadyStopped) {

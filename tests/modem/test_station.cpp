@@ -39,8 +39,8 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
 std::string GoodStatus(const std::string& text) {
   const int check = TextCheckCharacter(text);
   char status[64];
-  std::snprintf(status, sizeof status, "CRC %X = %X", check, check);
-  return status;
+  std::snprintf(status, sizeof status, "CRC %X = %X, ", check, check);
+  return status + Utf8ToCp1251("проверено");  // verified by the check extension
 }
 
 class WholeStation : public testing::Test {

@@ -279,6 +279,22 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.window->CurrentIcon(), kIconSending);
   }
 
+  // A character the link has no code for would go out as '?': the window
+  // names it and asks for no transmission.
+  void TextWithACharacterCp1251LacksIsRefused() {
+    ShellFixture f;
+    f.window->show();
+    f.window->UpperPane().setPlainText(QStringLiteral("Ёлка №5 — «ok»"));
+    QTest::mouseClick(&f.window->TransmitButton(), Qt::LeftButton);
+    QCOMPARE(f.link->Ura.load(), 1);  // Ё, №, the dash and the quotes are all in cp1251
+    f.link->Ura.store(0);
+    f.window->UpperPane().setPlainText(QStringLiteral("Grüße 漢字"));
+    QTest::mouseClick(&f.window->TransmitButton(), Qt::LeftButton);
+    QCOMPARE(f.link->Ura.load(), 0);
+    QCOMPARE(f.window->StatusLabel().text(), QStringLiteral("Символ «ü» нельзя передать"));
+    f.window->grab().save(ScreenshotPath("window_unsendable.png"));
+  }
+
   void TransmitClearsTheSuccessIcon() {
     ShellFixture f;
     f.window->show();

@@ -167,7 +167,7 @@ class ProgramTest : public QObject {
     std::string sent;  // as the pane hands it to the link: CR LF
     for (char character : cp1251) sent += character == '\n' ? std::string("\r\n") : std::string(1, character);
     const int check = TextCheckCharacter(sent);
-    const QString good = Status("CRC %X = %X", check, check);
+    const QString good = Status("CRC %X = %X", check, check) + QStringLiteral(", проверено");
 
     QTRY_VERIFY_WITH_TIMEOUT(window.StatusLabel().text() == good, 60000);
     // The transmit indicator goes out once the last audio has been played.
@@ -184,7 +184,12 @@ class ProgramTest : public QObject {
     window.windowIcon().pixmap(32, 32).save(ScreenshotPath("icon_received.png"));
 
     const std::vector<unsigned char> log = f.home.Read("log.txt");
-    const std::string record = Cp1251ToUtf8(FormatArchiveRecord(check, check, true, kFixedTime, cp1251));
+    ReceivedFrame verified;
+    verified.expected = verified.received = check;
+    verified.good = true;
+    verified.integrity = FrameIntegrity::kVerified;
+    verified.text = cp1251;
+    const std::string record = Cp1251ToUtf8(FormatArchiveRecord(verified, kFixedTime));
     QCOMPARE(std::string(log.begin(), log.end()), record);
 
     // "Архив" clears the good result and hands log.txt to the editor.
