@@ -20,13 +20,14 @@ namespace {
 const char kSensitivityHelp[] =
     "usage: quillon-cli bench sensitivity -m MODE|all [--channel awgn|good|moderate|poor|flutter]\n"
     "                       [--from DB] [--to DB] [--step DB] [--trials N] [--length CHARS]\n"
-    "                       [--seed N] [--threads N] [--json] [-v]\n"
+    "                       [--seed N] [--threads N] [--legacy] [--back-to-back] [--json] [-v]\n"
     "\n"
     "For each SNR (noise in 2500 Hz) N random texts of Latin and Cyrillic letters are\n"
     "encoded, sent through the channel with 0..2 s of lead silence and an offset\n"
     "within +-4 receiver bins (within the receiver's search range where that is\n"
     "narrower: +-2 bins for 4/2000), and decoded. Per SNR: the share of frames marked good\n"
-    "with the right text, marked good with a wrong text (false good), and the\n"
+    "(verified, or unverified and firmly decided) with the right text, marked good\n"
+    "with a wrong text (false good), and the\n"
     "character error rate; then the SNR where 50 % and 90 % of frames are good\n"
     "(interpolated). Progress goes to standard error.\n"
     "\n"
@@ -36,6 +37,10 @@ const char kSensitivityHelp[] =
     "  --length CHARS    characters per text (default 40, at most 2000)\n"
     "  --seed N          default 1; the same seed gives the same figures\n"
     "  --threads N       worker threads (default: all cores, at most 256)\n"
+    "  --legacy          frames without the check extension, as a station that\n"
+    "                    knows only the frame sends them\n"
+    "  --back-to-back    the N transmissions of each SNR joined with no pause, as one\n"
+    "                    recording through one channel (one offset for them all)\n"
     "  --json            one JSON object per mode\n"
     "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
     "                    standard error\n";
@@ -66,7 +71,8 @@ std::string Threshold(const SensitivityCurve& curve, double share, bool json) {
 int RunSensitivity(const Words& words) {
   const Args args(words, {{"mode", 'm', true}, {"channel", 0, true}, {"from", 0, true}, {"to", 0, true},
                           {"step", 0, true}, {"trials", 0, true}, {"length", 0, true}, {"seed", 0, true},
-                          {"threads", 0, true}, {"json", 0, false}, {"verbose", 'v', false}});
+                          {"threads", 0, true}, {"legacy", 0, false}, {"back-to-back", 0, false},
+                          {"json", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) {
     std::fputs(kSensitivityHelp, stdout);
     return kExitOk;
@@ -86,6 +92,8 @@ int RunSensitivity(const Words& words) {
   settings.seed = static_cast<std::uint64_t>(args.Integer("seed", 1, kSeedRange));
   settings.threads = static_cast<int>(args.Integer("threads", WorkerThreads(), {1, 256}));
   settings.progress = true;
+  settings.legacy = args.Has("legacy");
+  settings.back_to_back = args.Has("back-to-back");
   if (settings.to_db < settings.from_db) throw CliError("--to must not be below --from");
   if ((settings.to_db - settings.from_db) / settings.step_db >= 1000.0)
     throw CliError("--from, --to and --step give more than 1000 SNR points");

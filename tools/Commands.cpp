@@ -19,7 +19,7 @@ namespace {
 
 const char kEncodeHelp[] =
     "usage: quillon-cli encode -m MODE (-t TEXT | -i FILE) [--charset utf8|cp1251] -o OUT.wav\n"
-    "                          [--rate HZ] [--lead SECONDS] [--tail SECONDS] [-v]\n"
+    "                          [--rate HZ] [--lead SECONDS] [--tail SECONDS] [--legacy] [-v]\n"
     "\n"
     "Writes the audio the program plays for one press of the transmit button with\n"
     "TEXT in the upper pane: the framed message, the opening tone burst, the Olivia\n"
@@ -33,6 +33,8 @@ const char kEncodeHelp[] =
     "  --rate HZ           sample rate of the output (default 8000, resampled)\n"
     "  --lead SECONDS      silence before the transmission (default 0, at most 600)\n"
     "  --tail SECONDS      silence after it (default 0, at most 600)\n"
+    "  --legacy            no check extension after the check character: the frame\n"
+    "                      as a station that knows only the frame sends it\n"
     "  -v, --verbose       the adapter's diagnostic line of mode 93 (\"tones ...\")\n"
     "                      on standard error\n"
     "\n"
@@ -119,7 +121,7 @@ std::string OnePositional(const Args& args, const char* what) {
 int RunEncode(const Words& words) {
   const Args args(words, {{"mode", 'm', true}, {"text", 't', true}, {"input", 'i', true}, {"charset", 0, true},
                           {"output", 'o', true}, {"rate", 0, true}, {"lead", 0, true}, {"tail", 0, true},
-                          {"verbose", 'v', false}});
+                          {"legacy", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) return PrintHelp(kEncodeHelp), kExitOk;
   ShowAdapterDiagnostics(args.Has("verbose"));
   if (!args.Positionals().empty()) throw CliError("unexpected '" + args.Positionals()[0] + "' (see --help)");
@@ -130,7 +132,7 @@ int RunEncode(const Words& words) {
   const double lead_s = args.Number("lead", 0.0, kSilenceRange);
   const double tail_s = args.Number("tail", 0.0, kSilenceRange);
   const std::string text = MessageText(args);
-  WriteAudio(args.Text("output"), WithSilence(EncodeMessage(mode, text), lead_s, tail_s), rate);
+  WriteAudio(args.Text("output"), WithSilence(EncodeMessage(mode, text, !args.Has("legacy")), lead_s, tail_s), rate);
   return kExitOk;
 }
 

@@ -25,6 +25,11 @@ struct SensitivitySettings {
   std::uint64_t seed = 1;
   int threads = 1;
   bool progress = false;  // trials done, on standard error
+  // Frames as a station that knows only the frame sends them: no check extension.
+  bool legacy = false;
+  // All trials of one SNR as one recording, each transmission right after
+  // the one before (one offset for them all, lead silence before the first).
+  bool back_to_back = false;
 };
 
 struct SensitivityPoint {

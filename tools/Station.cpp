@@ -43,7 +43,7 @@ Station::Station(const OliviaMode& mode) : mode_(mode), state_(link_, kTransmitB
   state_.modem.store(adapter_.get());
 }
 
-Audio Station::Transmit(const std::string& upper_text, LinkView& view) {
+Audio Station::Transmit(const std::string& upper_text, LinkView& view, bool check_extension) {
   // What the receive side has put into the ring so far (tx_init's flush)
   // is not this transmission's business; the tick must not take it for a
   // frame.
@@ -52,7 +52,9 @@ Audio Station::Transmit(const std::string& upper_text, LinkView& view) {
   }
   UpperTextView window(upper_text, view);
   // The controller archives received frames only; its ring is empty here.
-  LinkController controller(LinkControllerContext{link_, window, [this] { adapter_->Start(); }, ".", {}});
+  LinkControllerContext context{link_, window, [this] { adapter_->Start(); }, ".", {}};
+  context.send_check_extension = check_extension;
+  LinkController controller(context);
   link_.Ura.store(1);
   controller.Tick();
 
@@ -80,10 +82,10 @@ void Station::Hear(const int16_t* samples, int count) {
   }
 }
 
-Audio EncodeMessage(const OliviaMode& mode, const std::string& cp1251) {
+Audio EncodeMessage(const OliviaMode& mode, const std::string& cp1251, bool check_extension) {
   Station station(mode);
   QuietView view;
-  Audio audio = station.Transmit(cp1251, view);
+  Audio audio = station.Transmit(cp1251, view, check_extension);
   if (audio.empty()) throw CliError("the link controller sent nothing: " + Cp1251ToUtf8(view.Status()));
   return audio;
 }

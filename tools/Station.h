@@ -34,7 +34,7 @@ class Station {
   // transmission has ended and every queued block is played, each value
   // x 20000 as the sound card gets it. Empty when the controller sent
   // nothing (its status text, shown through `view`, says why).
-  Audio Transmit(const std::string& upper_text, LinkView& view);
+  Audio Transmit(const std::string& upper_text, LinkView& view, bool check_extension = true);
 
   // Captured 16-bit samples, as the driver thread hands them on: / 32767,
   // at most 512 at a time, to rx_process.
@@ -56,7 +56,9 @@ void ShowAdapterDiagnostics(bool shown);
 
 // The audio of one press of "Передать" with a cp1251 text, on a fresh
 // station. Throws CliError with the status text when nothing was sent.
-Audio EncodeMessage(const OliviaMode& mode, const std::string& cp1251);
+// Without `check_extension` the frame ends at its check character, as a
+// station that knows only the frame sends it.
+Audio EncodeMessage(const OliviaMode& mode, const std::string& cp1251, bool check_extension = true);
 
 // A window that is not there: only the last status text is kept.
 class QuietView : public LinkView {

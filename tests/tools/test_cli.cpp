@@ -192,6 +192,19 @@ TEST_F(Cli, PipesCarryRawSamples) {
   EXPECT_TRUE(IsGoodLine(slow.out, "x\n")) << slow.out;
 }
 
+// A frame without the check extension (as a station that knows only the
+// frame sends it) arrives unverified; back to back with ours, both arrive.
+TEST_F(Cli, FramesWithAndWithoutTheCheckExtension) {
+  const RunResult run = Shell(
+      "{ CLI encode -m 8/2000 -t old --legacy -o - ; CLI encode -m 8/2000 -t new -o - ; } | CLI decode -m 8/2000 -");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 2u) << run.out;
+  EXPECT_NE(lines[0].find("  unverified  "), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[0].rfind("GOOD  ", 0), 0u) << lines[0];
+  EXPECT_TRUE(IsGoodLine(lines[1] + "\n", "new\n")) << lines[1];
+}
+
 TEST_F(Cli, ResampledAndStereoRecordingsDecode) {
   ASSERT_EQ(Shell("CLI encode -m 4/500 -t 'rate test' --rate 44100 -o high.wav").status, 0);
   SF_INFO info{};
