@@ -74,8 +74,8 @@ class MFSK_Receiver {
   unsigned BestOffset = 0;
   Type SnrValue = 0;
   Array<CircularBuffer<uint64_t>> DecodedBlocks;  // per slice: one word per offset, SyncBlocks rows
-  // Beside each decoded word, how firmly it was decided: the decoder's mean
-  // winning Walsh magnitude over the root-mean-square of the losing ones.
+  // Beside each decoded word, how firmly its weakest character was decided
+  // (the decoder's Weakest).
   Array<CircularBuffer<float>> DecodedStrengths;
   FIFO<uint8_t> OutputQueue;
   FIFO<float> OutputStrengths;  // one per character of OutputQueue
@@ -340,7 +340,7 @@ class MFSK_Receiver {
       for (unsigned j = 0; j < SearchWidth; ++j) {
         Decoder& decoder = bank[j];
         decoder.Output(decoded[j]);
-        strengths[j] = decoder.NoiseEnergy > 0 ? decoder.Signal / std::sqrt(decoder.NoiseEnergy) : 0.0f;
+        strengths[j] = decoder.Weakest;
         noise[j].Process(decoder.NoiseEnergy, SyncWeight, 0.1);
         signal[j].Process(decoder.Signal, SyncWeight, 0.1);
         if (signal[j].Stage3 > local_best) {  // ties keep the lower offset index

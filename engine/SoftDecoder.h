@@ -6,7 +6,9 @@
 // run one decoder per trial time slice and pick the window that lines up.
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "engine/CodeVariant.h"
 #include "engine/Containers.h"
@@ -23,6 +25,9 @@ class MFSK_SoftDecoder {
   unsigned SymbolsPerBlock = 0;
   float Signal = 0;       // mean magnitude of the winning transform output
   float NoiseEnergy = 0;  // mean energy per losing transform output
+  // How firmly the block's weakest character was decided: its winning
+  // transform magnitude over the root-mean-square of its losing ones.
+  float Weakest = 0;
   Array<uint8_t> DecodedBlock;
   bool ReducedCharset;
   uint64_t ScramblingCode;
@@ -84,6 +89,7 @@ class MFSK_SoftDecoder {
   void Process() {
     Signal = 0;
     NoiseEnergy = 0;
+    Weakest = std::numeric_limits<float>::infinity();
     for (unsigned f = 0; f < BitsPerSymbol; ++f) DecodeCharacter(f);
     Signal /= BitsPerSymbol;
     NoiseEnergy /= BitsPerSymbol;
@@ -121,8 +127,16 @@ class MFSK_SoftDecoder {
     }
     if (peak < 0) position += SymbolsPerBlock;  // negated row: upper half of the codes
     DecodedBlock[f] = ReducedCharset ? ReducedCharsetCharacter(position) : static_cast<uint8_t>(position);
-    NoiseEnergy += static_cast<float>(energy - peak * peak) / (SymbolsPerBlock - 1);
+    const float noise = static_cast<float>(energy - peak * peak) / (SymbolsPerBlock - 1);
+    NoiseEnergy += noise;
     Signal += std::abs(static_cast<float>(peak));
+    Weakest = std::min(Weakest, CharacterStrength(static_cast<float>(peak), noise));
+  }
+
+  // A character's winning magnitude over the rms of the losing outputs; 0
+  // with no noise to measure against (silence).
+  static float CharacterStrength(float peak, float noise_energy) {
+    return noise_energy > 0 ? std::abs(peak) / std::sqrt(noise_energy) : 0.0f;
   }
 
   // DecodedBlock[0] lands in the least significant byte.

@@ -108,6 +108,7 @@ class SoftDecoderBank {
     for (unsigned d = 0; d < Count; ++d) {
       decoders[d].Signal = 0;
       decoders[d].NoiseEnergy = 0;
+      decoders[d].Weakest = std::numeric_limits<float>::infinity();
     }
     for (unsigned f = 0; f < BitsPerSymbol; ++f) {
       Kernel(*this, f);
@@ -152,8 +153,10 @@ class SoftDecoderBank {
       if (peak < 0) code += n;  // negated row: upper half of the codes
       Decoder& decoder = decoders[d];
       decoder.DecodedBlock[f] = ReducedCharset ? ReducedCharsetCharacter(code) : static_cast<uint8_t>(code);
-      decoder.NoiseEnergy += static_cast<float>(energy - peak * peak) / (n - 1);
+      const float noise = static_cast<float>(energy - peak * peak) / (n - 1);
+      decoder.NoiseEnergy += noise;
       decoder.Signal += std::abs(static_cast<float>(peak));
+      decoder.Weakest = std::min(decoder.Weakest, Decoder::CharacterStrength(static_cast<float>(peak), noise));
     }
   }
 
