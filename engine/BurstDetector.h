@@ -5,8 +5,8 @@
 // the next begins, so that the timing it held for one transmission does not
 // decide the first block of the next.
 //
-// Every 32 ms the last 256 ms of audio go through one Hann-windowed FFT
-// (3.9 Hz bins at 8000 samples/s). A burst tone lasts the whole 256 ms with
+// Every 128 ms the last 256 ms of audio go through a Hann-windowed FFT
+// (3.9 Hz bins at 8000 samples/s; two such frames share one complex FFT). A burst tone lasts the whole 256 ms with
 // one phase, so its energy gathers in one or two bins: near the decoding
 // threshold (-13 dB in 2500 Hz) it stands some 14 dB above the band's mean
 // bin. Olivia data hops between tones every few tens of milliseconds with a
@@ -44,7 +44,7 @@ class MFSK_BurstDetector {
 
   // Derived by Preset.
   unsigned SegmentLen = 0;    // samples per burst tone and per FFT (256 ms)
-  unsigned Step = 0;          // samples between FFTs (32 ms)
+  unsigned Step = 0;          // samples between spectra (128 ms)
   unsigned SegmentSteps = 0;  // FFTs per segment
   int OffsetSteps = 0;        // trial offsets either side, in FFT bins
 
@@ -65,6 +65,8 @@ class MFSK_BurstDetector {
     Window.reset();
     Input.reset();
     Spectrum.reset();
+    Halves[0].reset();
+    Halves[1].reset();
     LowEnergy.reset();
     HighEnergy.reset();
     NoisePair.reset();
@@ -87,8 +89,8 @@ class MFSK_BurstDetector {
   int Preset() {
     SegmentLen = 1;
     while (SegmentLen < 0.256 * SampleRate) SegmentLen <<= 1;
-    Step = SegmentLen / 8;
-    SegmentSteps = 8;
+    Step = SegmentLen / 2;
+    SegmentSteps = 2;
     const double bin = SampleRate / SegmentLen;
     LowBin = static_cast<int>(std::floor(LowTone / bin));  // the tone lies in LowBin or the one above
     HighBin = static_cast<int>(std::floor(HighTone / bin));
@@ -101,6 +103,7 @@ class MFSK_BurstDetector {
     History = 3 * SegmentSteps + 1;
     if (Fft.Preset(static_cast<int>(SegmentLen)) < 0 || ReallocArray(Window, SegmentLen) < 0 ||
         ReallocArray(Input, SegmentLen) < 0 || ReallocArray(Spectrum, SegmentLen) < 0 ||
+        ReallocArray(Halves[0], SegmentLen / 2) < 0 || ReallocArray(Halves[1], SegmentLen / 2) < 0 ||
         ReallocArray(LowEnergy, History * Width) < 0 || ReallocArray(HighEnergy, History * Width) < 0 ||
         ReallocArray(NoisePair, History) < 0 || ReallocArray(SignalEnergy, History) < 0 ||
         ReallocArray(Sorted, SegmentLen / 2) < 0)
@@ -118,6 +121,7 @@ class MFSK_BurstDetector {
     ClearArray(NoisePair, History);
     ClearArray(SignalEnergy, History);
     Filled = 0;
+    HeldFrame = false;
     Spectra = 0;
     Consumed = 0;
     BestScore = 0;
@@ -133,7 +137,7 @@ class MFSK_BurstDetector {
       Input[Filled++] = samples[i];
       ++Consumed;
       if (Filled < SegmentLen) continue;
-      found |= Analyse();
+      found |= TakeFrame();
       for (unsigned k = Step; k < SegmentLen; ++k) Input[k - Step] = Input[k];
       Filled = SegmentLen - Step;
     }
@@ -146,15 +150,26 @@ class MFSK_BurstDetector {
     return -1;
   }
 
-  // A tone between two bins shares its energy between them.
-  Type ToneEnergy(int bin) const { return Spectrum[bin].Energy() + Spectrum[bin + 1].Energy(); }
-
-  int Analyse() {
-    for (unsigned i = 0; i < SegmentLen; ++i) {
-      Spectrum[i].Re = Input[i] * Window[i];
-      Spectrum[i].Im = 0;
+  // Frames go in pairs through one complex FFT, the earlier as its real
+  // part, the later as its imaginary part, and are analysed in turn.
+  int TakeFrame() {
+    if (!HeldFrame) {
+      for (unsigned i = 0; i < SegmentLen; ++i) Spectrum[i].Re = Input[i] * Window[i];
+      HeldEnd = Consumed - 1;
+      HeldFrame = true;
+      return 0;
     }
+    for (unsigned i = 0; i < SegmentLen; ++i) Spectrum[i].Im = Input[i] * Window[i];
+    HeldFrame = false;
     Fft.Process(Spectrum.get());
+    Fft.SeparTwoReals(Spectrum.get(), Halves[0].get(), Halves[1].get());
+    const int first = Analyse(Halves[0].get(), HeldEnd);
+    return first | Analyse(Halves[1].get(), Consumed - 1);
+  }
+
+  int Analyse(const Complex* spectrum, std::uint64_t now) {
+    // A tone between two bins shares its energy between them.
+    auto tone_energy = [spectrum](int bin) { return spectrum[bin].Energy() + spectrum[bin + 1].Energy(); };
     const unsigned row = static_cast<unsigned>(Spectra % History);
     // The noise floor from the band's median bin (the median of an
     // exponential energy is ln 2 of its mean): a burst tone or Olivia data
@@ -164,7 +179,7 @@ class MFSK_BurstDetector {
     const unsigned bins = static_cast<unsigned>(last - first + 1);
     Type band = 0;
     for (unsigned k = 0; k < bins; ++k) {
-      Sorted[k] = Spectrum[first + static_cast<int>(k)].Energy();
+      Sorted[k] = spectrum[first + static_cast<int>(k)].Energy();
       band += Sorted[k];
     }
     std::nth_element(Sorted.get(), Sorted.get() + bins / 2, Sorted.get() + bins);
@@ -173,8 +188,8 @@ class MFSK_BurstDetector {
     // What the band holds above its noise: a burst's tone alone.
     SignalEnergy[row] = std::max<Type>(band - bins * noise, 0);
     for (int d = -OffsetSteps; d <= OffsetSteps; ++d) {
-      LowEnergy[row * Width + d + OffsetSteps] = ToneEnergy(LowBin + d);
-      HighEnergy[row * Width + d + OffsetSteps] = ToneEnergy(HighBin + d);
+      LowEnergy[row * Width + d + OffsetSteps] = tone_energy(LowBin + d);
+      HighEnergy[row * Width + d + OffsetSteps] = tone_energy(HighBin + d);
     }
     ++Spectra;
     if (Spectra < History) return 0;
@@ -200,7 +215,6 @@ class MFSK_BurstDetector {
     }
     // The score peaks where the segments line up with the burst's tones; the
     // burst is confirmed half a segment later, when it can no longer grow.
-    const std::uint64_t now = Consumed - 1;  // the newest sample
     if (score >= Threshold && score > BestScore) {
       BestScore = score;
       BestEnd = now;
@@ -219,7 +233,10 @@ class MFSK_BurstDetector {
   r2FFT<Complex> Fft;
   Array<Type> Window;
   Array<Type> Input;  // the last SegmentLen samples once filled
-  Array<Complex> Spectrum;
+  Array<Complex> Spectrum;   // two frames' FFT
+  Array<Complex> Halves[2];  // their half spectra, each scaled by 2
+  bool HeldFrame = false;    // a frame waits in Spectrum's real parts for its partner
+  std::uint64_t HeldEnd = 0; // the waiting frame's newest sample
   // History rows, a ring by spectrum count: per trial offset the energy
   // around each tone, and per row the band's mean energy of two bins.
   Array<Type> LowEnergy;

@@ -424,9 +424,9 @@ class MFSK_Receiver {
   }
 
   int64_t BlockSamples() const { return static_cast<int64_t>(Demodulator.SymbolStep) * SymbolsPerBlock; }
-  // A block ending less than three quarters of a block after a burst holds
-  // mostly the burst.
-  int64_t EpochOverlap() const { return BlockSamples() * 3 / 4; }
+  // A block ending less than half a block after a burst holds mostly the
+  // burst (the burst's end is known to within a quarter of a 256 ms tone).
+  int64_t EpochOverlap() const { return BlockSamples() / 2; }
   // Where the block in the oldest row of a slice's history ended.
   int64_t OldestRowEnd(unsigned slice) const {
     return LastPassEnd[slice] - static_cast<int64_t>(SyncBlocks - 1) * BlockSamples();
