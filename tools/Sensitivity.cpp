@@ -123,8 +123,23 @@ std::vector<Outcome> RunBackToBack(const OliviaMode& mode, const SensitivitySett
     const Audio audio = EncodeMessage(mode, texts.back(), !settings.legacy);
     sent.insert(sent.end(), audio.begin(), audio.end());
   }
-  const ChannelSettings channel = RandomChannel(mode, settings, snr_db, max_offset_bins, random);
-  return Judge(texts, Decode(mode, ChannelSimulator(channel).Apply(sent)));
+  // The channel takes its input whole and makes at most kMaxChannelSamples:
+  // a long run goes through it in pieces of a quarter of that, each with
+  // noise of its own, the offset the same, the lead only before the first.
+  ChannelSettings channel = RandomChannel(mode, settings, snr_db, max_offset_bins, random);
+  const std::size_t piece = kMaxChannelSamples / 4;
+  Audio heard;
+  for (std::size_t at = 0; at < sent.size(); at += piece) {
+    const std::size_t end = std::min(sent.size(), at + piece);
+    ChannelSettings this_piece = channel;
+    this_piece.lead_s = at == 0 ? channel.lead_s : 0.0;
+    this_piece.tail_s = end == sent.size() ? channel.tail_s : 0.0;
+    this_piece.seed = channel.seed + at;
+    const Audio out = ChannelSimulator(this_piece).Apply(Audio(sent.begin() + static_cast<std::ptrdiff_t>(at),
+                                                               sent.begin() + static_cast<std::ptrdiff_t>(end)));
+    heard.insert(heard.end(), out.begin(), out.end());
+  }
+  return Judge(texts, Decode(mode, heard));
 }
 
 }  // namespace
