@@ -45,7 +45,6 @@ class SyncEpochs {
   }
 
   std::int64_t CurrentStart() const { return current_start_; }
-  unsigned ClosedCount() const { return closed_count_; }
 
   // The current epoch ends at burst_end with the given choice; the next
   // begins there. With no room left the oldest closed epoch is dropped.

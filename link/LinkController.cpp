@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/CheckExtension.h"
 #include "link/Frame.h"
 #include "link/FrameVerdict.h"
 
@@ -103,9 +104,10 @@ void LinkController::SendText(const std::string& text) {
   }
   const std::vector<int> frame = send_check_extension_ ? BuildExtendedFrame(text) : BuildFrame(text);
   const int check = TextCheckCharacter(text);
-  // All of the frame but its markers, check character and extension; the
-  // limit is the same with or without the extension.
-  const int coded_bytes = static_cast<int>(CodeText(text).size());
+  // All of the frame but its markers (3 + 1), check character and
+  // extension; the limit is the same with or without the extension.
+  const int framing = 5 + (send_check_extension_ ? kExtensionLength : 0);
+  const int coded_bytes = static_cast<int>(frame.size()) - framing;
   // The writer never tests for room, so a frame that does not fit would
   // overwrite its own unsent start: refuse it whole. The ring is normally
   // empty here, leaving room for 9989 coded bytes.

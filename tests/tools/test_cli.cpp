@@ -61,6 +61,22 @@ class Cli : public ::testing::Test {
     return run;
   }
 
+  // A command line that must be refused with status 2, one line on standard
+  // error saying `says`, and nothing on standard output.
+  struct Refusal {
+    const char* line;
+    const char* says;
+  };
+  void ExpectRefusedInOneLine(const std::vector<Refusal>& cases) const {
+    for (const Refusal& c : cases) {
+      const RunResult run = Shell(c.line);
+      EXPECT_EQ(run.status, 2) << c.line;
+      EXPECT_EQ(Lines(run.err).size(), 1u) << c.line << ": " << run.err;
+      EXPECT_NE(run.err.find(c.says), std::string::npos) << c.line << ": " << run.err;
+      EXPECT_EQ(run.out, "") << c.line;
+    }
+  }
+
   static std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::stringstream stream(text);
@@ -252,11 +268,7 @@ TEST_F(Cli, BadInputIsOneClearLineAndStatusTwo) {
         << std::string("RIFF\x24\0\0\x04WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0data\0\0\0\x04", 44);
     fs::resize_file(Path("long.wav"), 44 + (std::uintmax_t{1} << 26));
   }
-  struct Case {
-    const char* line;
-    const char* says;
-  };
-  const Case cases[] = {
+  const std::vector<Refusal> cases = {
       {"CLI decode -m 8/500 missing.wav", "cannot open 'missing.wav'"},
       {"CLI decode -m 8/500 notes.wav", "not an audio file"},
       {"CLI decode -m 8/500 empty.wav", "holds no audio"},
@@ -271,13 +283,7 @@ TEST_F(Cli, BadInputIsOneClearLineAndStatusTwo) {
       {"CLI decode -m 8/500 --bogus x.wav", "unknown option '--bogus'"},
       {"CLI frobnicate", "unknown command"},
   };
-  for (const Case& c : cases) {
-    const RunResult run = Shell(c.line);
-    EXPECT_EQ(run.status, 2) << c.line;
-    EXPECT_EQ(Lines(run.err).size(), 1u) << c.line << ": " << run.err;
-    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.line << ": " << run.err;
-    EXPECT_EQ(run.out, "") << c.line;
-  }
+  ExpectRefusedInOneLine(cases);
   EXPECT_FALSE(fs::exists(Path("x.wav")));
 }
 
@@ -286,11 +292,7 @@ TEST_F(Cli, EveryNumberOutsideItsRangeIsOneClearLineAndStatusTwo) {
   // input file, say) does not count. Before each of these was refused, some
   // ran out of memory (--lead 1e9), some were taken as they came (--offset
   // 5000, NaN) and some were cut to another value (--trials 2^32 + 1 ran 1).
-  struct Case {
-    const char* line;
-    const char* says;
-  };
-  const Case cases[] = {
+  const std::vector<Refusal> cases = {
       {"CLI encode -m 8/500 -t abc -o x.wav --lead 1e9", "--lead must be within 0..600 s, not '1e9'"},
       {"CLI encode -m 8/500 -t abc -o x.wav --tail -1", "--tail must be within 0..600 s"},
       {"CLI encode -m 8/500 -t abc -o x.wav --rate 999", "--rate must be within 1000..384000"},
@@ -310,13 +312,7 @@ TEST_F(Cli, EveryNumberOutsideItsRangeIsOneClearLineAndStatusTwo) {
       {"CLI bench sensitivity -m 4/2000 --threads 100000", "--threads must be within 1..256"},
       {"CLI bench sensitivity -m 4/2000 --length 2001", "--length must be within 1..2000"},
   };
-  for (const Case& c : cases) {
-    const RunResult run = Shell(c.line);
-    EXPECT_EQ(run.status, 2) << c.line;
-    EXPECT_EQ(Lines(run.err).size(), 1u) << c.line << ": " << run.err;
-    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.line << ": " << run.err;
-    EXPECT_EQ(run.out, "") << c.line;
-  }
+  ExpectRefusedInOneLine(cases);
 }
 
 TEST_F(Cli, TheLongestTextIsTheLongestTheLinkSends) {
