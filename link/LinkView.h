@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "link/SignalReport.h"
+
 namespace quillon {
 
 class LinkView {
@@ -25,6 +27,8 @@ class LinkView {
   virtual void FocusArchiveButton() = 0;
   // Chooses the window icon from PRD_R, PRM_R and USPESHNO and sets it.
   virtual void Iconki() = 0;
+  // Shows how the frame just decided came in (strength, offset, mode, time).
+  virtual void ShowSignalReport(const SignalReport& report) = 0;
 };
 
 }  // namespace quillon

@@ -38,7 +38,9 @@ const char kSensitivityHelp[] =
     "  --seed N          default 1; the same seed gives the same figures\n"
     "  --threads N       worker threads (default: all cores, at most 256)\n"
     "  --legacy          frames without the check extension, as a station that\n"
-    "                    knows only the frame sends them\n"
+    "                    knows only the frame sends them; also shows what the\n"
+    "                    confidence gate held back (right and wrong texts) and\n"
+    "                    where 90 % good would lie without it\n"
     "  --back-to-back    the N transmissions of each SNR joined with no pause, as one\n"
     "                    recording through one channel (one offset for them all)\n"
     "  --json            one JSON object per mode\n"
@@ -64,6 +66,16 @@ std::string Threshold(const SensitivityCurve& curve, double share, bool json) {
   const bool at_lowest = snr == curve.points.front().snr_db;
   std::snprintf(text, sizeof text, json ? "%.2f" : (at_lowest ? "<= %.1f dB" : "%.1f dB"), snr);
   return text;
+}
+
+// The curve as it would be without the confidence gate: the frames it held
+// back counted as good and false good.
+SensitivityCurve WithoutGate(SensitivityCurve curve) {
+  for (SensitivityPoint& point : curve.points) {
+    point.good += point.doubtful_right;
+    point.false_good += point.doubtful_wrong;
+  }
+  return curve;
 }
 
 }  // namespace
@@ -108,23 +120,35 @@ int RunSensitivity(const Words& words) {
                    static_cast<unsigned long long>(settings.seed), curve.max_offset_bins * ModeBinHz(*curve.mode));
       for (std::size_t i = 0; i < curve.points.size(); ++i) {
         const SensitivityPoint& p = curve.points[i];
-        std::fprintf(out, "%s{\"snr\":%.2f,\"good\":%.4f,\"false_good\":%.4f,\"cer\":%.4f}", i ? "," : "", p.snr_db,
+        std::fprintf(out, "%s{\"snr\":%.2f,\"good\":%.4f,\"false_good\":%.4f,\"cer\":%.4f", i ? "," : "", p.snr_db,
                      p.GoodShare(), p.FalseGoodShare(), p.CharacterErrorRate());
+        if (settings.legacy)
+          std::fprintf(out, ",\"held_back_right\":%.4f,\"held_back_wrong\":%.4f", double(p.doubtful_right) / p.trials,
+                       double(p.doubtful_wrong) / p.trials);
+        std::fputc('}', out);
       }
-      std::fprintf(out, "],\"snr_50\":%s,\"snr_90\":%s}\n", Threshold(curve, 0.5, true).c_str(),
+      std::fprintf(out, "],\"snr_50\":%s,\"snr_90\":%s", Threshold(curve, 0.5, true).c_str(),
                    Threshold(curve, 0.9, true).c_str());
+      if (settings.legacy) std::fprintf(out, ",\"snr_90_without_gate\":%s", Threshold(WithoutGate(curve), 0.9, true).c_str());
+      std::fprintf(out, "}\n");
       continue;
     }
     std::fprintf(out, "%s, channel %s, %d trials of %d characters per SNR, noise in 2500 Hz, offsets within +-%g bins "
                  "(+-%g Hz), seed %llu\n",
                  curve.mode->label, ChannelName(settings.fading), settings.trials, settings.length, curve.max_offset_bins,
                  curve.max_offset_bins * ModeBinHz(*curve.mode), static_cast<unsigned long long>(settings.seed));
-    std::fprintf(out, "  SNR dB    good  false good    CER\n");
-    for (const SensitivityPoint& p : curve.points)
-      std::fprintf(out, "  %6.1f  %5.1f %%    %5.1f %%  %6.3f\n", p.snr_db, 100.0 * p.GoodShare(),
+    std::fprintf(out, settings.legacy ? "  SNR dB    good  false good    CER   held back: right  wrong\n"
+                                      : "  SNR dB    good  false good    CER\n");
+    for (const SensitivityPoint& p : curve.points) {
+      std::fprintf(out, "  %6.1f  %5.1f %%    %5.1f %%  %6.3f", p.snr_db, 100.0 * p.GoodShare(),
                    100.0 * p.FalseGoodShare(), p.CharacterErrorRate());
-    std::fprintf(out, "  50 %% good at %s, 90 %% good at %s\n\n", Threshold(curve, 0.5, false).c_str(),
+      if (settings.legacy) std::fprintf(out, "             %5d  %5d", p.doubtful_right, p.doubtful_wrong);
+      std::fputc('\n', out);
+    }
+    std::fprintf(out, "  50 %% good at %s, 90 %% good at %s", Threshold(curve, 0.5, false).c_str(),
                  Threshold(curve, 0.9, false).c_str());
+    if (settings.legacy) std::fprintf(out, " (without the gate %s)", Threshold(WithoutGate(curve), 0.9, false).c_str());
+    std::fprintf(out, "\n\n");
   }
   std::fflush(out);
   return kExitOk;

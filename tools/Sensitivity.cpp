@@ -41,6 +41,10 @@ struct Trial {
 struct Outcome {
   bool good = false;
   bool false_good = false;
+  // Frames the confidence gate held back (check character agreed, weakest
+  // character below the gate): with the text sent, and with another.
+  bool doubtful_right = false;
+  bool doubtful_wrong = false;
   double character_errors = 1.0;
 };
 
@@ -63,12 +67,14 @@ std::vector<Outcome> Judge(const std::vector<std::string>& texts, const std::vec
     for (const DecodedFrame& decoded : frames) {
       const ReceivedFrame& frame = decoded.frame;
       if (frame.Trusted() && frame.text == texts[t]) outcomes[t].good = true;
+      if (frame.integrity == FrameIntegrity::kDoubtful && frame.text == texts[t]) outcomes[t].doubtful_right = true;
       const double errors = std::min(1.0, double(EditDistance(frame.text, texts[t])) / double(texts[t].size()));
       outcomes[t].character_errors = std::min(outcomes[t].character_errors, errors);
     }
   }
   for (const DecodedFrame& decoded : frames) {
-    if (!decoded.frame.Trusted()) continue;
+    const bool doubtful = decoded.frame.integrity == FrameIntegrity::kDoubtful;
+    if (!decoded.frame.Trusted() && !doubtful) continue;
     const auto sent = std::find(texts.begin(), texts.end(), decoded.frame.text);
     // Charged to the nearest trial in order: the one whose text it most resembles.
     if (sent == texts.end()) {
@@ -78,7 +84,7 @@ std::vector<Outcome> Judge(const std::vector<std::string>& texts, const std::vec
         const int distance = EditDistance(decoded.frame.text, texts[t]);
         if (best < 0 || distance < best) best = distance, nearest = t;
       }
-      outcomes[nearest].false_good = true;
+      (doubtful ? outcomes[nearest].doubtful_wrong : outcomes[nearest].false_good) = true;
     }
   }
   return outcomes;
@@ -204,6 +210,9 @@ std::vector<SensitivityCurve> MeasureSensitivity(const std::vector<const OliviaM
     for (const Outcome& outcome : outcomes) {
       point.good += outcome.good ? 1 : 0;
       point.false_good += outcome.false_good ? 1 : 0;
+      // A frame both held back and good (sent twice back to back) counts as good only.
+      point.doubtful_right += outcome.doubtful_right && !outcome.good ? 1 : 0;
+      point.doubtful_wrong += outcome.doubtful_wrong ? 1 : 0;
       point.character_errors += outcome.character_errors;
     }
     done += outcomes.size();

@@ -37,6 +37,11 @@ struct SensitivityPoint {
   int trials = 0;
   int good = 0;        // a frame marked good with exactly the text sent
   int false_good = 0;  // a frame marked good with another text
+  // Frames without the check extension that the confidence gate held back as
+  // doubtful: with the text sent, and with another. Without the gate they
+  // would have been good and false good.
+  int doubtful_right = 0;
+  int doubtful_wrong = 0;
   double character_errors = 0.0;  // edit distance over the text length, summed (1 per lost frame)
   double GoodShare() const { return trials > 0 ? double(good) / trials : 0.0; }
   double FalseGoodShare() const { return trials > 0 ? double(false_good) / trials : 0.0; }

@@ -26,6 +26,7 @@ class UpperTextView : public LinkView {
   void SetStatusText(const std::string& text) override { shown_.SetStatusText(text); }
   void FocusArchiveButton() override { shown_.FocusArchiveButton(); }
   void Iconki() override { shown_.Iconki(); }
+  void ShowSignalReport(const SignalReport& report) override { shown_.ShowSignalReport(report); }
 
  private:
   const std::string& text_;

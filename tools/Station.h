@@ -69,6 +69,7 @@ class QuietView : public LinkView {
   void SetStatusText(const std::string& text) override { status_ = text; }
   void FocusArchiveButton() override {}
   void Iconki() override {}
+  void ShowSignalReport(const SignalReport&) override {}
   const std::string& Status() const { return status_; }
 
  private:

@@ -80,4 +80,7 @@ void WindowView::Iconki() {
   OnWindowThread(window_, [this] { window_.Iconki(); });
 }
 
+// The band strip that shows the report comes next; until then it is not shown.
+void WindowView::ShowSignalReport(const SignalReport&) {}
+
 }  // namespace quillon

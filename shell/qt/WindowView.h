@@ -20,6 +20,7 @@ class WindowView : public LinkView {
   void SetStatusText(const std::string& text) override;
   void FocusArchiveButton() override;
   void Iconki() override;
+  void ShowSignalReport(const SignalReport& report) override;
 
  private:
   MainWindow& window_;

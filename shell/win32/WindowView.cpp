@@ -36,4 +36,7 @@ void WindowView::FocusArchiveButton() { SendMessageA(Glhwnd, kFocusArchiveMessag
 
 void WindowView::Iconki() { quillon::Iconki(); }
 
+// The band strip that shows the report comes next; until then it is not shown.
+void WindowView::ShowSignalReport(const SignalReport&) {}
+
 }  // namespace quillon

@@ -15,6 +15,7 @@ class WindowView : public LinkView {
   void SetStatusText(const std::string& text) override;
   void FocusArchiveButton() override;
   void Iconki() override;
+  void ShowSignalReport(const SignalReport& report) override;
 };
 
 }  // namespace quillon

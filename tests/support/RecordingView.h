@@ -38,6 +38,10 @@ class RecordingView : public LinkView {
     std::lock_guard<std::mutex> lock(mutex_);
     ++focus_requests;
   }
+  void ShowSignalReport(const SignalReport& report) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reports.push_back(report);
+  }
   void Iconki() override {
     std::lock_guard<std::mutex> lock(mutex_);
     ++icon_updates;
@@ -94,6 +98,7 @@ class RecordingView : public LinkView {
   std::vector<std::string> lower_sets;
   std::string typed;
   std::vector<std::string> statuses;
+  std::vector<SignalReport> reports;
   int fetches = 0;
   int fetch_limit = 0;
   int focus_requests = 0;

@@ -428,6 +428,17 @@ TEST_F(Cli, SensitivityBenchReportsSharesAndThresholds) {
   EXPECT_NE(run.out.find("{\"snr\":4.00,\"good\":1.0000,\"false_good\":0.0000,\"cer\":0.0000}"), std::string::npos)
       << run.out;
   EXPECT_NE(JsonField(run.out, "snr_90"), "null");
+  EXPECT_EQ(run.out.find("held_back"), std::string::npos) << "frames with the extension pass no gate";
+
+  // Without the extension the gate's share is shown: at +4 dB every frame is
+  // firm, so nothing is held back and the gate moves no threshold.
+  const RunResult legacy =
+      Shell("CLI bench sensitivity -m 4/2000 --from 4 --to 4 --trials 2 --length 8 --legacy --json");
+  ASSERT_EQ(legacy.status, 0) << legacy.err;
+  EXPECT_NE(legacy.out.find("\"cer\":0.0000,\"held_back_right\":0.0000,\"held_back_wrong\":0.0000}"),
+            std::string::npos)
+      << legacy.out;
+  EXPECT_EQ(JsonField(legacy.out, "snr_90_without_gate"), JsonField(legacy.out, "snr_90"));
 }
 
 }  // namespace
