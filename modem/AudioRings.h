@@ -1,9 +1,10 @@
 #pragma once
-// The two audio rings of a station, both single-producer single-consumer
-// rings of 512-sample blocks. The transmit audio ring holds blocks the
-// adapter has already scaled and clipped, waiting for the playback thread; the
-// capture ring holds the raw 16-bit blocks the capture thread recorded,
-// waiting for the driver thread.
+// The audio rings of a station, all single-producer single-consumer rings of
+// 512-sample blocks. The transmit audio ring holds blocks the adapter has
+// already scaled and clipped, waiting for the playback thread; the capture
+// ring holds the raw 16-bit blocks the capture thread recorded, waiting for
+// the driver thread; the monitor tap holds copies of the same blocks for the
+// window's band strip.
 
 #include <array>
 #include <atomic>
@@ -72,6 +73,29 @@ class CaptureRing {
 
   std::atomic<int>& DTMF_SAVE_uk = ring_.write_index;
   std::atomic<int>& DTMF_LOAD_uk = ring_.read_index;
+};
+
+// A copy of every captured block for the window, which shows the band and the
+// level. The window is no real-time reader: it drains the tap on a timer and
+// may stall (a menu held open, a busy desktop), so the capture thread never
+// waits for it: a block that finds the tap full is dropped from the tap alone
+// (the receiver has had its copy in the capture ring already).
+class MonitorTap {
+  SpscRing<std::array<int16_t, kAudioBlockSamples>> ring_;
+
+ public:
+  // 1 s of audio: ten times what arrives between two 100 ms window ticks.
+  static constexpr int kBlocks = 16;
+
+  MonitorTap() : ring_(kBlocks) {}
+
+  // Capture thread: copies one block in; false when the tap was full and the
+  // block was dropped.
+  bool Put(const int16_t* block);
+  // Window: copies the oldest block out; false when the tap is empty.
+  bool Take(int16_t* block);
+  // Both indices to 0. Only while nobody uses the tap.
+  void Clear() { ring_.Clear(); }
 };
 
 }  // namespace quillon

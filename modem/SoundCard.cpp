@@ -101,6 +101,7 @@ int GoInWave(StationState& station, WaveControl& record, AudioBackend& devices) 
   return RunStream(record, devices, AudioDirection::Capture, [&](AudioStream& stream, int16_t* block) {
     if (!stream.Read(block)) return false;
     station.DTMFbuffer.Put(block);
+    station.monitor_tap.Put(block);  // after the receiver's copy; dropped when the window lags
     return true;
   });
 }

@@ -16,6 +16,7 @@ void StationState::Reset() {
   GLbuf.fill(0.0);
   markerGL = 0;
   DTMFbuffer.Clear();
+  monitor_tap.Clear();
   InDECSW.store(-1);
   OutDECSW.store(-1);
   mode_number.store(kDefaultModeNumber);

@@ -1,8 +1,8 @@
 #pragma once
 // Everything a station shares between its threads outside the link: the
 // adapter's mode record, the transmit audio ring and its staging block, the
-// capture ring, the wanted devices and mode, the active modem and the two
-// audio control records. The program has one station (ProcessStationState());
+// capture ring and its monitor tap, the wanted devices and mode, the active
+// modem and the two audio control records. The program has one station (ProcessStationState());
 // tests and the command-line tool make as many independent ones as they need.
 //
 // Who writes and who reads, in the program (threads named as in
@@ -17,6 +17,9 @@
 //   DTMFbuffer,             capture                             driver
 //     DTMF_SAVE_uk
 //   DTMF_LOAD_uk            driver                              capture (room test)
+//   monitor_tap blocks,     capture                             window (band strip)
+//     its write index
+//   monitor_tap read index  window (band strip)                 capture (room test)
 //   InDECSW, OutDECSW,      window (start, menus)               driver
 //     mode_number
 //   modem                   driver (builds, deletes)            link (Start), playback (tx_process)
@@ -57,6 +60,9 @@ struct StationState {
   int markerGL = 0;
 
   CaptureRing DTMFbuffer;
+  // A copy of each captured block for the window's band strip; never holds
+  // up the capture thread (a block the window has no room for is dropped).
+  MonitorTap monitor_tap;
 
   // Written by the shell (device and mode menus), watched by the driver.
   std::atomic<int> InDECSW{-1};   // capture device, -1 = default

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -91,6 +93,7 @@ TEST(StationState, ResetReturnsToStationStart) {
   int16_t samples[kAudioBlockSamples] = {};
   station.PBuferG.Put(block);
   station.DTMFbuffer.Put(samples);
+  station.monitor_tap.Put(samples);
   station.markerGL = 17;
   station.progdefaults.eight_bit = true;
   station.progdefaults.tones_code = 3;
@@ -101,6 +104,7 @@ TEST(StationState, ResetReturnsToStationStart) {
   EXPECT_EQ(station.PBuferG.Psave.load(), 0);
   EXPECT_FALSE(station.DTMFbuffer.Take(samples));
   EXPECT_EQ(station.DTMFbuffer.DTMF_SAVE_uk.load(), 0);
+  EXPECT_FALSE(station.monitor_tap.Take(samples));
   EXPECT_EQ(station.markerGL, 0);
   EXPECT_FALSE(station.progdefaults.eight_bit.load());
   EXPECT_EQ(station.progdefaults.tones_code, 0);
@@ -236,6 +240,74 @@ TEST(SoundCard, CaptureThreadFillsTheCaptureRing) {
   }
   EXPECT_GE(taken, 5);
   EXPECT_EQ(CloseWaveIn(station), 1);
+}
+
+// A capture device that delivers `blocks` blocks, each filled with its own
+// number, then fails. It stays at most 32 blocks ahead of what the test has
+// read from the capture ring, so the receiver's ring (99 blocks) never
+// overflows and every block must reach it.
+class CountingBackend : public AudioBackend {
+ public:
+  explicit CountingBackend(int blocks) : blocks_(blocks) {}
+  std::vector<std::string> ListDevices(AudioDirection) override { return {"counting"}; }
+  std::unique_ptr<AudioStream> Open(AudioDirection, int) override { return std::make_unique<Stream>(*this); }
+  std::atomic<int> received{0};
+
+ private:
+  class Stream : public AudioStream {
+   public:
+    explicit Stream(CountingBackend& owner) : owner_(owner) {}
+    bool Read(int16_t* block) override {
+      if (next_ >= owner_.blocks_) return false;
+      while (next_ - owner_.received.load() >= 32) std::this_thread::yield();
+      std::fill(block, block + kAudioBlockSamples, static_cast<int16_t>(next_++));
+      return true;
+    }
+    bool Write(const int16_t*) override { return false; }
+
+   private:
+    CountingBackend& owner_;
+    int next_ = 0;
+  };
+  int blocks_;
+};
+
+// The window drains the tap only now and then: the receiver still gets every
+// block in order, and the tap gives whole blocks (no block half overwritten
+// while the window copies it), in order, with the ones it had no room for
+// left out.
+TEST(SoundCard, MonitorTapDropsForASlowWindowWithoutTouchingTheReceiver) {
+  constexpr int kBlocks = 400;
+  LinkState link;
+  StationState station(link, 8);
+  CountingBackend counting(kBlocks);
+  ASSERT_EQ(InitWaveIn(station, counting, 0), 1);
+  int16_t block[kAudioBlockSamples];
+  int last_tapped = -1;
+  int tapped = 0;
+  for (int tries = 0; tries < 200000 && counting.received.load() < kBlocks; ++tries) {
+    while (station.DTMFbuffer.Take(block)) {
+      ASSERT_EQ(block[0], counting.received.load());
+      ASSERT_EQ(block[kAudioBlockSamples - 1], block[0]);
+      ++counting.received;
+    }
+    if (tries % 64 == 0 && station.monitor_tap.Take(block)) {
+      ASSERT_GT(block[0], last_tapped);
+      ASSERT_EQ(std::count(block, block + kAudioBlockSamples, block[0]), kAudioBlockSamples);
+      last_tapped = block[0];
+      ++tapped;
+    }
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(CloseWaveIn(station), 1);
+  EXPECT_EQ(counting.received.load(), kBlocks);
+  while (station.monitor_tap.Take(block)) {
+    ASSERT_GT(block[0], last_tapped);
+    last_tapped = block[0];
+    ++tapped;
+  }
+  EXPECT_GE(tapped, 1);
+  EXPECT_LT(tapped, kBlocks);  // the tap's 15 blocks cannot have held all 400
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.window->windowTitle(), QStringLiteral("  Quillon"));
     QCOMPARE(f.window->TransmitButton().text(), QStringLiteral("Передать"));
     QCOMPARE(f.window->ArchiveButton().text(), QStringLiteral("Архив"));
-    QCOMPARE(f.window->size(), QSize(400, 200));
+    QCOMPARE(f.window->size(), QSize(kInitialWindowWidth, kInitialWindowHeight));
     QVERIFY(!f.window->UpperPane().isReadOnly());
     QVERIFY(!f.window->LowerPane().isReadOnly());
     QCOMPARE(f.window->CurrentIcon(), kIconIdle);
@@ -57,7 +57,7 @@ class MainWindowTest : public QObject {
     ShellFixture f;
     f.window->show();
     f.window->resize(100, 50);
-    QCOMPARE(f.window->size(), QSize(230, 130));
+    QCOMPARE(f.window->size(), QSize(kMinWindowWidth, kMinWindowHeight));
     f.window->resize(2000, 2000);
     QCOMPARE(f.window->size(), QSize(900, 600));
   }
@@ -75,9 +75,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(Geometry(f.window->TransmitButton()), QRect(305, 15, 90, 120));
     QCOMPARE(Geometry(f.window->ArchiveButton()), QRect(305, 165, 90, 120));
 
-    f.window->resize(230, 130);
-    QTRY_COMPARE(f.window->centralWidget()->height(), 130 - bars);
-    const ControlLayout small = ComputeControlLayout(230, 130 - bars);
+    f.window->resize(kMinWindowWidth, kMinWindowHeight);
+    QTRY_COMPARE(f.window->centralWidget()->height(), kMinWindowHeight - bars);
+    const ControlLayout small = ComputeControlLayout(kMinWindowWidth, kMinWindowHeight - bars);
     QCOMPARE(Geometry(f.window->TransmitButton()), Rect(small.transmit_button));
     QCOMPARE(Geometry(f.window->LowerPane()), Rect(small.lower_pane));
   }

@@ -12,6 +12,7 @@
 #include "link/Cp1251.h"
 #include "link/Frame.h"
 #include "modem/audio/AudioDevices.h"
+#include "shell/Layout.h"
 #include "shell/qt/Program.h"
 #include "tests/shell/ShellFixture.h"
 
@@ -72,7 +73,7 @@ class ProgramTest : public QObject {
     QVERIFY(!f.home.Exists("init.ini"));
     f.Start();
     MainWindow& window = f.program->Window();
-    QCOMPARE(window.size(), QSize(400, 200));
+    QCOMPARE(window.size(), QSize(kInitialWindowWidth, kInitialWindowHeight));
     QVERIFY(window.Menus().Item(309)->isChecked());
     QCOMPARE(f.station->mode_number.load(), 101);
     QCOMPARE(f.station->InDECSW.load(), -1);
