@@ -19,11 +19,13 @@ struct ColourStop {
   int red, green, blue;
 };
 
-// Black below the floor, dark blue at it, then blue, cyan, yellow and white
-// for ever stronger signals; each colour is brighter than the one before, so
-// the eye reads strength straight off the picture.
-constexpr ColourStop kStops[] = {{0.0, 0, 0, 0},     {0.17, 0, 0, 110},   {0.35, 0, 70, 210},
-                                 {0.55, 0, 190, 230}, {0.78, 250, 230, 0}, {1.0, 255, 255, 255}};
+// Black below the floor, dark blue at it, then blue (4 dB above), cyan
+// (9 dB), yellow (17 dB) and white (30 dB): the first few dB above the noise
+// get the largest change of colour, where a weak signal lies. Each colour is
+// brighter than the one before, so the eye reads strength straight off the
+// picture.
+constexpr ColourStop kStops[] = {{0.0, 0, 0, 0},     {0.17, 0, 0, 100},   {0.28, 0, 60, 230},
+                                 {0.42, 0, 200, 230}, {0.65, 250, 230, 0}, {1.0, 255, 255, 255}};
 constexpr int kStopCount = sizeof kStops / sizeof kStops[0];
 
 std::array<uint32_t, 256> BuildPalette() {
@@ -73,8 +75,13 @@ void Waterfall::AddLine(const std::vector<float>& power_db) {
   // A signal fills far less than half the band, so each line's median is
   // its noise; the median over recent lines rides out a burst of static.
   recent_medians_.push_back(Median(shown));
-  if (recent_medians_.size() > kFloorLines) recent_medians_.pop_front();
-  floor_db_ = Median(std::vector<float>(recent_medians_.begin(), recent_medians_.end()));
+  recent_peaks_.push_back(*std::max_element(shown.begin(), shown.end()));
+  if (recent_medians_.size() > kFloorLines) {
+    recent_medians_.pop_front();
+    recent_peaks_.pop_front();
+  }
+  floor_db_ = std::max<double>(Median(std::vector<float>(recent_medians_.begin(), recent_medians_.end())),
+                               *std::max_element(recent_peaks_.begin(), recent_peaks_.end()) - kMaxSpanDb);
 
   std::memmove(pixels_.data() + kColumns, pixels_.data(), (pixels_.size() - kColumns) * sizeof(uint32_t));
   uint32_t* top = pixels_.data();

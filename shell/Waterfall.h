@@ -7,7 +7,10 @@
 // Each column is one spectrogram bin (7.8 Hz), from 101.6 Hz to 2906 Hz. The
 // colours follow the noise floor, the median of the recent lines, so that a
 // weak signal stands out whatever the level: the floor is dark blue, 30 dB
-// above it white, through blue, cyan and yellow. Each row carries the marks of the band plan it was drawn
+// above it white, through blue, cyan and yellow. Where there is hardly any
+// noise (a sound card's digital silence, the loopback device) the floor is
+// held no lower than 50 dB below the strongest recent bin, so a clean strong
+// signal shows as its tones instead of its window's faint skirts. Each row carries the marks of the band plan it was drawn
 // with: the mode's band edges as green lines, the receiver's search range as
 // magenta dashes.
 
@@ -26,6 +29,7 @@ class Waterfall {
   static constexpr int kRows = 90;          // 9 s at 10 lines a second
   static constexpr double kBelowFloorDb = 6.0;  // black this far below the floor
   static constexpr double kAboveFloorDb = 30.0; // white this far above it
+  static constexpr double kMaxSpanDb = 50.0;    // the floor's lowest, below the strongest bin
   static constexpr uint32_t kBandMark = 0x40FF40;
   static constexpr uint32_t kSearchMark = 0xFF40FF;
 
@@ -56,6 +60,7 @@ class Waterfall {
 
   std::vector<uint32_t> pixels_;
   std::deque<float> recent_medians_;   // of the last lines, newest last
+  std::deque<float> recent_peaks_;     // the strongest bin of the same lines
   double floor_db_ = 0;
   long lines_ = 0;                     // lines added, for the dash pattern
   BandPlan plan_;
