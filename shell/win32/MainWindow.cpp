@@ -11,6 +11,7 @@
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
+#include "shell/win32/BandStrip.h"
 #include "shell/win32/Menus.h"
 #include "shell/win32/ShellWindows.h"
 #include "shell/win32/StatusIcon.h"
@@ -50,6 +51,7 @@ void CreateControls(HWND window) {
   SetWindowSubclass(hwndStEd2, LowerPaneProc, 0, 0);
   hwndKn1 = CreateButton(window, kTransmitButtonId, 10, kTransmitCaption);
   hwndKn2 = CreateButton(window, kArchiveButtonId, 114, kArchiveCaption);
+  CreateBandStrip(window, hInst, ProcessStationState());
 }
 
 void StoreWindowRectangle(HWND window) {
@@ -58,11 +60,11 @@ void StoreWindowRectangle(HWND window) {
   move_v.SetWindowRectangle(rect.left, rect.top, rect.right, rect.bottom);
 }
 
-void LayoutControls(int client_width, int client_height) {
+void LayoutControls(HWND window, int client_width, int client_height) {
   if (hwndSb == nullptr) return;
   RECT bar{};
   GetWindowRect(hwndSb, &bar);
-  const ControlLayout layout = ComputeControlLayout(client_width, client_height - (bar.bottom - bar.top));
+  const ControlLayout layout = ComputeWindowLayout(client_width, client_height - (bar.bottom - bar.top));
   auto place = [](HWND control, const ControlRect& at) {
     SetWindowPos(control, static_cast<uint16_t>(at.x), static_cast<uint16_t>(at.y));
     SetWindowSize(control, static_cast<uint16_t>(at.width), static_cast<uint16_t>(at.height));
@@ -71,6 +73,7 @@ void LayoutControls(int client_width, int client_height) {
   place(hwndStEd2, layout.lower_pane);
   place(hwndKn1, layout.transmit_button);
   place(hwndKn2, layout.archive_button);
+  place(GetDlgItem(window, kBandStripId), layout.band_strip);
 }
 
 // Clears the success indicator (the operator has seen the good frame).
@@ -179,7 +182,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
     case WM_SIZE:
       if (hwndSb != nullptr) SendMessageA(hwndSb, WM_SIZE, wparam, lparam);
       if (wparam != SIZE_MINIMIZED) StoreWindowRectangle(window);
-      LayoutControls(LOWORD(lparam), HIWORD(lparam));
+      LayoutControls(window, LOWORD(lparam), HIWORD(lparam));
       return 0;
     case WM_GETMINMAXINFO: {
       MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
@@ -220,7 +223,7 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
   window_class.lpszMenuName = kMainMenuName;
   window_class.lpszClassName = kWindowClassName;
-  return RegisterClassExA(&window_class) != 0;
+  return RegisterClassExA(&window_class) != 0 && RegisterBandStripClass(instance);
 }
 
 HWND CreateMainWindow(HINSTANCE instance, int left, int top) {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "shell/win32/BandStrip.h"
 #include "shell/win32/MainWindow.h"
 #include "shell/win32/ShellWindows.h"
 #include "shell/win32/StatusIcon.h"
@@ -36,7 +37,8 @@ void WindowView::FocusArchiveButton() { SendMessageA(Glhwnd, kFocusArchiveMessag
 
 void WindowView::Iconki() { quillon::Iconki(); }
 
-// The band strip that shows the report comes next; until then it is not shown.
-void WindowView::ShowSignalReport(const SignalReport&) {}
+void WindowView::ShowSignalReport(const SignalReport& report) {
+  SendMessageA(GetDlgItem(Glhwnd, kBandStripId), kShowSignalReportMessage, 0, reinterpret_cast<LPARAM>(&report));
+}
 
 }  // namespace quillon

@@ -13,7 +13,10 @@
 
 #include "link/LinkState.h"
 #include "modem/StationState.h"
+#include "shell/Layout.h"
+#include "shell/StripTexts.h"
 #include "shell/Texts.h"
+#include "shell/win32/BandStrip.h"
 #include "shell/win32/MainWindow.h"
 #include "shell/win32/Menus.h"
 #include "shell/win32/ShellWindows.h"
@@ -96,23 +99,47 @@ TEST_F(MainWindowTest, LaysOutTheControlsForTheUsableArea) {
   RECT bar{};
   GetWindowRect(hwndSb, &bar);
   const int bar_height = bar.bottom - bar.top;
-  SendMessageA(Glhwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(400, 300 + bar_height));
+  // The band strip takes the bottom of the usable area; the panes and
+  // buttons share the 400 x 300 above it.
+  SendMessageA(Glhwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(400, 300 + kBandStripHeight + bar_height));
   ExpectRect(hwndStEd1, 0, 0, 300, 146);
   ExpectRect(hwndStEd2, 0, 152, 300, 146);
   ExpectRect(hwndKn1, 305, 15, 90, 120);
   ExpectRect(hwndKn2, 305, 165, 90, 120);
+  ExpectRect(GetDlgItem(Glhwnd, kBandStripId), 0, 300, 400, kBandStripHeight);
 
-  // Below 50 usable pixels the buttons keep a height of 20.
-  SendMessageA(Glhwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 40 + bar_height));
+  // Below 50 pixels above the strip the buttons keep a height of 20.
+  SendMessageA(Glhwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 40 + kBandStripHeight + bar_height));
   ExpectRect(hwndKn1, 205, 0, 90, 20);
   ExpectRect(hwndKn2, 205, 20, 90, 20);
+}
+
+TEST_F(MainWindowTest, AtTheSmallestSizeTheStripFitsBetweenTheLowerPaneAndTheStatusBar) {
+  // The real caption, menu bar and status bar decide what is left: a menu
+  // bar that wrapped onto a second line, say, would push the strip under
+  // the status bar.
+  ::SetWindowPos(Glhwnd, nullptr, 0, 0, kMinWindowWidth, kMinWindowHeight, SWP_NOMOVE | SWP_NOZORDER);
+  const RECT strip = RectInParent(GetDlgItem(Glhwnd, kBandStripId));
+  const RECT lower = RectInParent(hwndStEd2);
+  const RECT bar = RectInParent(hwndSb);
+  RECT client{};
+  GetClientRect(Glhwnd, &client);
+  EXPECT_EQ(strip.bottom - strip.top, kBandStripHeight);
+  EXPECT_EQ(strip.right - strip.left, client.right);
+  EXPECT_GE(strip.top, lower.bottom);
+  EXPECT_LE(strip.bottom, bar.top);
+  // The panes keep room for a line of text (the platform font is some 13
+  // pixels high) and the buttons their least height.
+  EXPECT_GE(lower.bottom - lower.top, 13);
+  EXPECT_GE(RectInParent(hwndKn2).bottom - RectInParent(hwndKn2).top, 20);
+  ::SetWindowPos(Glhwnd, nullptr, 0, 0, kInitialWindowWidth, kInitialWindowHeight, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 TEST_F(MainWindowTest, LimitsTheTrackingSize) {
   MINMAXINFO info{};
   SendMessageA(Glhwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-  EXPECT_EQ(info.ptMinTrackSize.x, 230);
-  EXPECT_EQ(info.ptMinTrackSize.y, 130);
+  EXPECT_EQ(info.ptMinTrackSize.x, kMinWindowWidth);
+  EXPECT_EQ(info.ptMinTrackSize.y, kMinWindowHeight);
   EXPECT_EQ(info.ptMaxTrackSize.x, 900);
   EXPECT_EQ(info.ptMaxTrackSize.y, 600);
 }
@@ -239,6 +266,11 @@ TEST_F(MainWindowTest, ViewWorksFromAnotherThread) {
   std::string fetched_short;
   std::atomic<bool> done{false};
   link.PRD_R.store(1);
+  SignalReport report;
+  report.snr_db = -8.4;
+  report.offset_hz = 23.0;
+  report.mode_number = 101;
+  report.time = 1000000000;
   std::thread worker([&] {
     fetched = view.FetchUpperText(9994);
     fetched_short = view.FetchUpperText(3);
@@ -246,6 +278,7 @@ TEST_F(MainWindowTest, ViewWorksFromAnotherThread) {
     for (unsigned char c : std::string("Да!")) view.InsertLowerChar(c);
     view.FocusArchiveButton();
     view.Iconki();
+    view.ShowSignalReport(report);
     done.store(true);
   });
   PumpUntil(done);
@@ -259,6 +292,7 @@ TEST_F(MainWindowTest, ViewWorksFromAnotherThread) {
   EXPECT_EQ(WindowText(hwndStEd2), "Да!");
   EXPECT_EQ(GetFocus(), hwndKn2);
   EXPECT_EQ(BigIcon(), LoadIconA(hInst, "ICON_3"));
+  EXPECT_EQ(WindowText(GetDlgItem(Glhwnd, kBandStripId)), SignalReportText(report));
 
   std::atomic<bool> replaced{false};
   std::thread replacer([&] {
