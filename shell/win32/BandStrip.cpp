@@ -134,6 +134,7 @@ LRESULT CALLBACK BandStripProc(HWND strip, UINT message, WPARAM wparam, LPARAM l
   switch (message) {
     case WM_NCCREATE: {
       auto* station = static_cast<StationState*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+      if (station == nullptr) return FALSE;  // only CreateBandStrip makes a strip: it names the station
       // Owned by the window from here on; WM_NCDESTROY, its last message,
       // takes it back.
       SetWindowLongPtrA(strip, GWLP_USERDATA,
