@@ -26,6 +26,7 @@
 
 #include "engine/Containers.h"
 #include "engine/Fft.h"
+#include "engine/SignalMeter.h"
 
 namespace quillon {
 
@@ -41,6 +42,9 @@ class MFSK_BurstDetector {
   double MaxOffset;   // Hz: how far off tune either side a burst may come
   double Threshold;   // least tone energy over the noise of its two bins, per segment
   double MinShare;    // least share of the band's energy above noise that the tone holds
+
+  // Given every spectrum analysed, when set: the receiver's signal meter.
+  MFSK_SignalMeter<Type>* Meter = nullptr;
 
   // Derived by Preset.
   unsigned SegmentLen = 0;    // samples per burst tone and per FFT (256 ms)
@@ -168,6 +172,7 @@ class MFSK_BurstDetector {
   }
 
   int Analyse(const Complex* spectrum, std::uint64_t now) {
+    if (Meter != nullptr) Meter->TakeSpectrum(spectrum, now);
     // A tone between two bins shares its energy between them.
     auto tone_energy = [spectrum](int bin) { return spectrum[bin].Energy() + spectrum[bin + 1].Energy(); };
     const unsigned row = static_cast<unsigned>(Spectra % History);

@@ -24,6 +24,7 @@
 #include "engine/LowPass3Filter.h"
 #include "engine/PowerOfTwo.h"
 #include "engine/RateConverter.h"
+#include "engine/SignalMeter.h"
 #include "engine/SoftDecoder.h"
 #include "engine/SoftDecoderBank.h"
 #include "engine/SyncEpochs.h"
@@ -79,6 +80,10 @@ class MFSK_Receiver {
   Array<CircularBuffer<float>> DecodedStrengths;
   FIFO<uint8_t> OutputQueue;
   FIFO<float> OutputStrengths;  // one per character of OutputQueue
+  FIFO<MFSK_BlockSignal> OutputSignals;  // one per character of OutputQueue: its block's measurement
+  // Signal power and noise density of the raw input over each decided
+  // block's span, from the burst detector's spectra.
+  MFSK_SignalMeter<Type> Meter;
 
   // Transmissions one after another: the burst that ends or opens one
   // closes the synchroniser's epoch (see SyncEpochs.h).
@@ -131,6 +136,7 @@ class MFSK_Receiver {
     SignalTable.Free();
     OutputQueue.Free();
     OutputStrengths.Free();
+    OutputSignals.Free();
   }
 
   int Preset() {
@@ -210,6 +216,15 @@ class MFSK_Receiver {
     BurstDetector.HighTone = BurstDetector.LowTone + span;
     BurstDetector.MaxOffset = (SearchMargin + 1) * bin;
     if (BurstDetector.Preset() < 0) return Fail();
+    // The meter looks back as far as a block may still be decided: the
+    // decoded history, the decision half a block after its slice, the
+    // limiter's window, and a closed epoch's last blocks.
+    Meter.SampleRate = SampleRate;
+    Meter.SpectrumLen = BurstDetector.SegmentLen;
+    Meter.BucketLen = std::max<unsigned>(BurstDetector.Step, static_cast<unsigned>(BlockSamples() / 4));
+    Meter.Buckets = static_cast<unsigned>((2 * SyncBlocks + 3) * BlockSamples() / Meter.BucketLen + 2);
+    if (Meter.Preset() < 0 || MeasureConverterResponse() < 0) return Fail();
+    BurstDetector.Meter = &Meter;
 
     SyncWeight = static_cast<Type>(1.0 / SyncBlocks);
     SliceIndex = 0;
@@ -219,8 +234,8 @@ class MFSK_Receiver {
     SnrValue = 0;
     ResetEpochs();
     if (InputSamples.EnsureSpace(InputProcessor.WindowSize + 2048) < 0) return Fail();
-    OutputQueue.Len = OutputStrengths.Len = 1024;
-    if (OutputQueue.Preset() < 0 || OutputStrengths.Preset() < 0) return Fail();
+    OutputQueue.Len = OutputStrengths.Len = OutputSignals.Len = 1024;
+    if (OutputQueue.Preset() < 0 || OutputStrengths.Preset() < 0 || OutputSignals.Preset() < 0) return Fail();
     return 0;
   }
 
@@ -245,7 +260,9 @@ class MFSK_Receiver {
     SnrValue = 0;
     OutputQueue.Reset();
     OutputStrengths.Reset();
+    OutputSignals.Reset();
     BurstDetector.Reset();
+    Meter.Reset();
     ResetEpochs();
   }
 
@@ -268,8 +285,14 @@ class MFSK_Receiver {
   }
   // With the strength of the block the character was decided in.
   int GetChar(uint8_t& c, float& strength) {
+    MFSK_BlockSignal signal;
+    return GetChar(c, strength, signal);
+  }
+  // With its block's signal measurement too.
+  int GetChar(uint8_t& c, float& strength, MFSK_BlockSignal& signal) {
     if (!OutputQueue.Read(c)) return 0;
     if (!OutputStrengths.Read(strength)) strength = 0;
+    if (!OutputSignals.Read(signal)) signal = MFSK_BlockSignal{};
     return 1;
   }
 
@@ -418,9 +441,60 @@ class MFSK_Receiver {
     EmittedOffset = offset;
     uint64_t word = DecodedBlocks[slice].CurrPtr()[offset];
     const float strength = DecodedStrengths[slice].CurrPtr()[offset];
+    const MFSK_BlockSignal signal = MeasureOldestRow(slice, offset);
     for (unsigned c = 0; c < BitsPerSymbol; ++c, word >>= 8) {
-      if (OutputQueue.Write(static_cast<uint8_t>(word & 0xFF))) OutputStrengths.Write(strength);
+      if (OutputQueue.Write(static_cast<uint8_t>(word & 0xFF))) {
+        OutputStrengths.Write(strength);
+        OutputSignals.Write(signal);
+      }
     }
+  }
+
+  // The candidate's offset to a fraction of a bin: the integrated signals of
+  // its slice at the offsets beside it fall off either side of the true
+  // frequency, and the vertex of the parabola through the three points lies
+  // near it. Out of -0.5..+0.5 bin (or at the edge of the search) it says
+  // nothing the bin does not.
+  Type OffsetWithinBin(unsigned slice, unsigned offset) {
+    if (offset == 0 || offset + 1 >= SearchWidth) return 0;
+    const Integrator* row = SignalTable.AbsPtr(slice) + offset;
+    const Type left = row[-1].Stage3, centre = row[0].Stage3, right = row[1].Stage3;
+    const Type curvature = left - 2 * centre + right;
+    if (!(curvature < 0)) return 0;
+    const Type vertex = Type(0.5) * (left - right) / curvature;
+    return std::max(Type(-0.5), std::min(Type(0.5), vertex));
+  }
+
+  // The rate converter's response, from an impulse through a converter set
+  // up as ours, so that the meter measures the audio as it came in.
+  int MeasureConverterResponse() {
+    RateConverter<Type> probe;
+    probe.TapLen = Converter.TapLen;
+    probe.OverSampling = Converter.OverSampling;
+    probe.UpperFreq = Converter.UpperFreq;
+    probe.OutputRate = Converter.OutputRate;
+    if (probe.Preset() < 0) return -1;
+    Type impulse[64] = {};  // the filter spans TapLen (16) inputs
+    impulse[0] = 1;
+    Seq<Type> response;
+    if (probe.Process(impulse, 64, response) < 0) return -1;
+    Meter.SetResponse(response.Elem.get(), response.Len);
+    return 0;
+  }
+
+  MFSK_BlockSignal MeasureOldestRow(unsigned slice, unsigned offset) {
+    const double bin = SampleRate / Demodulator.SymbolLen;
+    const double offset_hz =
+        (static_cast<int>(offset) - static_cast<int>(SearchWidth / 2) + OffsetWithinBin(slice, offset)) * bin;
+    // The outer tones lie 2 (Tones - 1) bins apart; FirstCarrier is the
+    // lower one (the upper one in reverse), and the offset moves both.
+    const double span = 2.0 * (Tones - 1) * bin;
+    const double first_tone = Demodulator.FirstCarrier * bin + (Reverse ? -offset_hz : offset_hz);
+    const double low_tone = Reverse ? first_tone - span : first_tone;
+    const int64_t end = OldestRowEnd(slice);
+    MFSK_BlockSignal signal = Meter.Measure(end - BlockSamples(), end, low_tone, low_tone + span, 2 * bin);
+    signal.offset_hz = offset_hz;
+    return signal;
   }
 
   int64_t BlockSamples() const { return static_cast<int64_t>(Demodulator.SymbolStep) * SymbolsPerBlock; }

@@ -1,6 +1,7 @@
 #include "link/LinkController.h"
 
 #include <chrono>
+#include <ctime>
 #include <cstdarg>
 #include <cstdio>
 #include <thread>
@@ -41,7 +42,8 @@ LinkController::LinkController(const LinkControllerContext& context)
       playback_open_(context.playback_open),
       send_check_extension_(context.send_check_extension),
       archive_(context.home_directory, context.clock),
-      receiver_(context.receive) {}
+      receiver_(context.receive),
+      mode_number_(context.mode_number) {}
 
 void LinkController::Tick() {
   WatchEndOfTransmission();
@@ -134,7 +136,11 @@ void LinkController::SendText(const std::string& text) {
 void LinkController::DrainReceiveRing() {
   int entry = 0;
   float strength = 0;
-  while (state_.Bufer_Olivia.Take(entry, strength)) Show(receiver_.Feed(entry, strength));
+  ReceivedSignal signal;
+  while (state_.Bufer_Olivia.Take(entry, strength, signal)) {
+    Show(receiver_.Feed(entry, strength));
+    signal_.Follow(signal, receiver_.AwaitingExtension());
+  }
   Show(receiver_.Elapse(kTickMilliseconds / 1000.0));
 }
 
@@ -142,6 +148,7 @@ void LinkController::Show(const ReceiveEvents& events) {
   for (const ReceiveEvent& event : events) {
     switch (event.kind) {
       case ReceiveEvent::Kind::kFrameStart:
+        signal_.Start();
         view_.SetLowerText("");
         state_.PRM_R.store(1);
         view_.Iconki();
@@ -167,6 +174,14 @@ void LinkController::FinishFrame(const ReceivedFrame& frame) {
   state_.PRM_R.store(0);
   view_.Iconki();
   view_.FocusArchiveButton();
+  // A frame no block of which was measured (its characters pushed out at a
+  // mode change) has no report; the window keeps showing the last one.
+  if (signal_.Measured()) {
+    SignalReport report = signal_.Report();
+    report.mode_number = mode_number_;
+    report.time = std::time(nullptr);
+    view_.ShowSignalReport(report);
+  }
 }
 
 void tim(const LinkControllerContext& context) {

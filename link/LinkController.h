@@ -10,6 +10,7 @@
 
 #include "link/Archive.h"
 #include "link/FrameReceiver.h"
+#include "link/FrameSignal.h"
 #include "link/LinkState.h"
 #include "link/LinkView.h"
 
@@ -34,6 +35,8 @@ struct LinkControllerContext {
   FrameReceiverSettings receive = {};
   // Whether a sent frame carries the check extension.
   bool send_check_extension = true;
+  // The settings record's mode number (93..111), for the signal report.
+  int mode_number = 0;
 };
 
 class LinkController {
@@ -63,6 +66,8 @@ class LinkController {
   bool send_check_extension_;
   Archive archive_;
   FrameReceiver receiver_;
+  FrameSignal signal_;  // the frame being received, block by block
+  int mode_number_;
   int remaining_ = 0;       // non-zero while the countdown is shown
   int after_transmit_ = 0;  // ticks since the end of a transmission was seen
   int last_start_prd_ = 0;

@@ -14,7 +14,9 @@
 //   CBufer, Csave     link (a frame); driver at restart (0)    playback (get_tx_char), link (count)
 //   Cload             playback (get_tx_char); driver (0)       link (count of pending entries)
 //   Bufer_Olivia,     driver (the adapter's receive side)      link
-//     save_Olivia
+//     save_Olivia,
+//     its strengths
+//     and signals
 //   load_Olivia       link                                     -
 //   Ura               window sets; link, driver clear          link, window
 //   start_prd         link sets; playback, driver clear        playback, link
@@ -32,6 +34,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "link/FrameSignal.h"
 #include "link/SpscRing.h"
 
 namespace quillon {
@@ -48,15 +51,16 @@ class CharRing : public SpscRing<int> {
 };
 
 // The receive ring keeps beside each character the strength of the
-// receiver's decision on it (see FrameReceiver), in a slot of its own with
-// the same index, written before the character is published and read before
-// it is released; the characters are as in every CharRing.
+// receiver's decision on it (see FrameReceiver) and the signal measured over
+// its block (see FrameSignal), in a slot of its own with the same index,
+// written before the character is published and read before it is released;
+// the characters are as in every CharRing.
 class ReceiveRing : public CharRing {
  public:
   // A character nothing measured counts as firmly decided.
   void Put(int value) { Put(value, std::numeric_limits<float>::infinity()); }
-  void Put(int value, float strength) {
-    strengths_[static_cast<std::size_t>(write_index.load(std::memory_order_relaxed))] = strength;
+  void Put(int value, float strength, const ReceivedSignal& signal = {}) {
+    slots_[static_cast<std::size_t>(write_index.load(std::memory_order_relaxed))] = {strength, signal};
     CharRing::Put(value);
   }
   bool Take(int& value) {
@@ -64,16 +68,26 @@ class ReceiveRing : public CharRing {
     return Take(value, ignored);
   }
   bool Take(int& value, float& strength) {
+    ReceivedSignal ignored;
+    return Take(value, strength, ignored);
+  }
+  bool Take(int& value, float& strength, ReceivedSignal& signal) {
     const int* front = Front();
     if (front == nullptr) return false;
     value = *front;
-    strength = strengths_[static_cast<std::size_t>(read_index.load(std::memory_order_relaxed))];
+    const Slot& slot = slots_[static_cast<std::size_t>(read_index.load(std::memory_order_relaxed))];
+    strength = slot.strength;
+    signal = slot.signal;
     Pop();
     return true;
   }
 
  private:
-  std::array<float, kEntries> strengths_{};
+  struct Slot {
+    float strength = 0;
+    ReceivedSignal signal;
+  };
+  std::array<Slot, kEntries> slots_{};
 };
 
 struct LinkState {

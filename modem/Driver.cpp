@@ -65,6 +65,7 @@ class Driver {
                                        context_.home_directory, context_.clock,
                                        [&station] { return PlaybackOpen(station); },
                                        LinkReceiveSettings(ModeByNumber(applied_mode_))};
+    link_context.mode_number = applied_mode_;
     link_thread_ = std::thread([link_context] { tim(link_context); });
   }
 

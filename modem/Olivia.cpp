@@ -26,6 +26,15 @@ constexpr int kDiagnosticMode = 93;
 // The band edge of both chains is in units of a sixteenth of the sample rate.
 double BandEdgeUnit(int sample_rate) { return sample_rate / 16.0; }
 
+ReceivedSignal ToReceivedSignal(const MFSK_BlockSignal& block) {
+  ReceivedSignal signal;
+  signal.signal = static_cast<float>(block.signal);
+  signal.noise = static_cast<float>(block.noise);
+  signal.offset_hz = static_cast<float>(block.offset_hz);
+  signal.measured = block.measured;
+  return signal;
+}
+
 }  // namespace
 
 olivia::olivia(unsigned mode) : olivia(mode, ProcessStationState()) {}
@@ -259,9 +268,10 @@ int olivia::rx_process(const double* samples, int count) {
   rx.Process(samples, static_cast<unsigned>(count));
   unsigned char ch = 0;
   float strength = 0;
-  while (rx.GetChar(ch, strength)) {
+  MFSK_BlockSignal block;
+  while (rx.GetChar(ch, strength, block)) {
     const int v = unescape(ch);
-    if (v != -1 && v > kHighestDroppedCode) station.link.Bufer_Olivia.Put(v, strength);
+    if (v != -1 && v > kHighestDroppedCode) station.link.Bufer_Olivia.Put(v, strength, ToReceivedSignal(block));
   }
   return 0;
 }

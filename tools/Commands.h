@@ -19,6 +19,7 @@ int RunDecode(const Words& words);
 int RunChannel(const Words& words);
 int RunSensitivity(const Words& words);
 int RunSpeed(const Words& words);
+int RunReportBench(const Words& words);
 int RunDemo(const Words& words);
 
 // The ranges of the options that several subcommands share.

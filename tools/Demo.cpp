@@ -3,10 +3,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <thread>
 
+#include "engine/ModeTable.h"
 #include "link/Cp1251.h"
 #include "link/LinkController.h"
 #include "tools/Args.h"
@@ -132,6 +134,16 @@ void TerminalView::SetStatusText(const std::string& text) {
   std::fflush(stdout);
 }
 
+void TerminalView::ShowSignalReport(const SignalReport& report) {
+  char when[16] = "";
+  const std::tm* local = std::localtime(&report.time);
+  if (local != nullptr) std::strftime(when, sizeof when, "%H:%M:%S", local);
+  Stamp("signal report: ");
+  std::fprintf(stdout, "SNR %.0f dB in 2500 Hz, offset %+.0f Hz, %s, at %s\n", report.snr_db, report.offset_hz,
+               ModeByNumber(report.mode_number).label, when);
+  std::fflush(stdout);
+}
+
 void TerminalView::Iconki() {
   // The rules of the window icon: transmitting outranks everything, then a
   // frame in progress while no good result stands, then the good result.
@@ -197,7 +209,9 @@ int RunDemo(const Words& words) {
   TemporaryHome home;
   double now_s = 0.0;
   TerminalView view(receiver.Link(), now_s);
-  LinkController controller(LinkControllerContext{receiver.Link(), view, {}, home.Path(), {}});
+  LinkControllerContext context{receiver.Link(), view, {}, home.Path(), {}};
+  context.mode_number = mode.number;
+  LinkController controller(context);
   const bool realtime = args.Has("realtime");
   const auto started = std::chrono::steady_clock::now();
   double next_tick_s = 0.0;

@@ -22,7 +22,7 @@ class TerminalView : public LinkView {
   void SetStatusText(const std::string& text) override;
   void FocusArchiveButton() override {}
   void Iconki() override;
-  void ShowSignalReport(const SignalReport&) override {}
+  void ShowSignalReport(const SignalReport& report) override;
 
   const std::string& LowerText() const { return lower_; }
   const std::string& StatusText() const { return status_; }

@@ -79,8 +79,9 @@ void FrameDecoder::DrainReceiveRing(double now_s, double elapsed_s) {
   };
   int entry = 0;
   float strength = 0;
+  ReceivedSignal signal;
   frame_heard_ = false;
-  while (station_.Link().Bufer_Olivia.Take(entry, strength)) {
+  while (station_.Link().Bufer_Olivia.Take(entry, strength, signal)) {
     const ReceiveEvents events = receiver_.Feed(entry, strength);
     // A frame's figures are taken at its check byte's decision, before the
     // wait for its check extension.
@@ -91,6 +92,7 @@ void FrameDecoder::DrainReceiveRing(double now_s, double elapsed_s) {
       check_noted_ = true;
     }
     Note(events, now_s);
+    signal_.Follow(signal, receiver_.AwaitingExtension());
   }
   Note(receiver_.Elapse(elapsed_s), now_s);
   if (collecting_ && !frame_heard_) note_snr();
@@ -102,6 +104,7 @@ void FrameDecoder::Note(const ReceiveEvents& events, double now_s) {
       collecting_ = true;
       check_noted_ = false;
       start_s_ = now_s;
+      signal_.Start();
       snr_sum_ = 0.0;
       snr_count_ = 0;
     } else if (event.kind == ReceiveEvent::Kind::kFrameEnd) {
@@ -111,7 +114,12 @@ void FrameDecoder::Note(const ReceiveEvents& events, double now_s) {
       decoded.start_s = start_s_;
       decoded.end_s = check_noted_ ? end_s_ : now_s;
       decoded.snr = snr_count_ > 0 ? snr_sum_ / snr_count_ : 0.0;
-      decoded.freq_offset_hz = check_noted_ ? freq_offset_hz_ : station_.Adapter().Receiver().FrequencyOffset();
+      const SignalReport report = signal_.Report();
+      decoded.snr_db = report.snr_db;
+      if (signal_.Measured())
+        decoded.freq_offset_hz = report.offset_hz;
+      else
+        decoded.freq_offset_hz = check_noted_ ? freq_offset_hz_ : station_.Adapter().Receiver().FrequencyOffset();
       frames_.push_back(decoded);
       collecting_ = false;
       frame_heard_ = true;

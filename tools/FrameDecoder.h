@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/FrameReceiver.h"
+#include "link/FrameSignal.h"
 #include "tools/Station.h"
 #include "tools/wav/WavIo.h"
 
@@ -22,7 +23,12 @@ struct DecodedFrame {
   double start_s = 0.0;
   double end_s = 0.0;
   double snr = 0.0;      // receiver signal-to-noise ratio, mean over the frame's decisions
-  double freq_offset_hz = 0.0;  // receiver frequency offset when the frame ended
+  // Signal-to-noise ratio in dB in 2500 Hz over the frame's blocks; NaN
+  // when none was measured.
+  double snr_db = 0.0;
+  // Hz, the refined offset of the frame's blocks (the receiver's bin-level
+  // offset when none was measured).
+  double freq_offset_hz = 0.0;
 };
 
 class FrameDecoder {
@@ -56,6 +62,7 @@ class FrameDecoder {
   double start_s_ = 0.0;
   double end_s_ = 0.0;
   double freq_offset_hz_ = 0.0;
+  FrameSignal signal_;
   double snr_sum_ = 0.0;
   int snr_count_ = 0;
   std::vector<DecodedFrame> frames_;

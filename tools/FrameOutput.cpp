@@ -25,6 +25,16 @@ std::string CheckText(const ReceivedFrame& frame) {
   return text;
 }
 
+// "SNR -8 dB  +23 Hz", or "SNR ? dB" when nothing measured the frame.
+std::string SignalText(const DecodedFrame& decoded) {
+  char text[64];
+  if (std::isfinite(decoded.snr_db))
+    std::snprintf(text, sizeof text, "SNR %.0f dB  %+.0f Hz", decoded.snr_db, decoded.freq_offset_hz);
+  else
+    std::snprintf(text, sizeof text, "SNR ? dB  %+.0f Hz", decoded.freq_offset_hz);
+  return text;
+}
+
 std::string EscapedLine(const std::string& utf8) {
   std::string line;
   for (char c : utf8) {
@@ -58,6 +68,7 @@ std::string PlainFrameLine(const DecodedFrame& decoded, bool with_mode) {
   if (with_mode) line += std::string(decoded.mode->label) + "  ";
   line += decoded.frame.Trusted() ? "GOOD  " : "BAD   ";
   line += CheckText(decoded.frame) + "  " + IntegrityName(decoded.frame.integrity) + "  " + ClockTime(decoded.start_s) + "  ";
+  line += SignalText(decoded) + "  ";
   line += EscapedLine(Cp1251ToUtf8(decoded.frame.text));
   return line;
 }
@@ -105,6 +116,8 @@ std::string JsonFrameLine(const DecodedFrame& decoded) {
   json += ",\"start_s\":" + Format("%.3f", decoded.start_s);
   json += ",\"end_s\":" + Format("%.3f", decoded.end_s);
   json += ",\"snr\":" + Format("%.2f", decoded.snr);
+  // In 2500 Hz, as the channel simulator sets it; null when nothing measured it.
+  json += ",\"snr_db\":" + (std::isfinite(decoded.snr_db) ? Format("%.1f", decoded.snr_db) : std::string("null"));
   json += ",\"freq_offset_hz\":" + Format("%.2f", decoded.freq_offset_hz);
   return json + "}";
 }

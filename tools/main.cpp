@@ -19,6 +19,7 @@ const char kHelp[] =
     "  channel            an HF channel: noise, Watterson fading, offset, drift\n"
     "  bench sensitivity  share of good frames against SNR, per mode and channel\n"
     "  bench speed        receive and transmit real-time factors per mode\n"
+    "  bench report       how well the frames' signal reports tell SNR and offset\n"
     "  demo               one message from one station to another over the channel\n";
 
 int Dispatch(const std::string& command, const quillon::Words& rest) {
@@ -32,11 +33,12 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
     const Words bench_rest(rest.empty() ? rest.end() : rest.begin() + 1, rest.end());
     if (which == "sensitivity") return RunSensitivity(bench_rest);
     if (which == "speed") return RunSpeed(bench_rest);
+    if (which == "report") return RunReportBench(bench_rest);
     if (which == "--help" || which == "-h") {
-      std::fputs("usage: quillon-cli bench sensitivity|speed [OPTIONS]\n", stdout);
+      std::fputs("usage: quillon-cli bench sensitivity|speed|report [OPTIONS]\n", stdout);
       return kExitOk;
     }
-    throw CliError("bench wants 'sensitivity' or 'speed' (see --help)");
+    throw CliError("bench wants 'sensitivity', 'speed' or 'report' (see --help)");
   }
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kHelp, stdout);

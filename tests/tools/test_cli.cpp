@@ -108,7 +108,8 @@ std::string JsonField(const std::string& json, const std::string& name) {
   return json.substr(at, end - at);
 }
 
-// "<prefix>GOOD  CRC X = X  mm:ss.cc  <text>" with the same X twice.
+// "<prefix>GOOD  CRC X = X  verified  mm:ss.cc  SNR N dB  +N Hz  <text>" with
+// the same X twice.
 bool IsGoodLine(const std::string& line, const std::string& text, const std::string& prefix = "") {
   const std::string head = prefix + "GOOD  CRC ";
   if (line.rfind(head, 0) != 0) return false;
@@ -122,7 +123,12 @@ bool IsGoodLine(const std::string& line, const std::string& text, const std::str
   at += middle.size();
   const std::string clock = line.substr(at, 8);
   if (clock.size() != 8 || clock[2] != ':' || clock[5] != '.') return false;
-  return line.substr(at + 8) == "  " + text;
+  at += 8;
+  if (line.compare(at, 6, "  SNR ") != 0) return false;
+  at = line.find(" dB  ", at + 6);
+  if (at == std::string::npos) return false;
+  at = line.find(" Hz  ", at + 5);
+  return at != std::string::npos && line.substr(at + 3) == "  " + text;
 }
 
 TEST_F(Cli, EveryModeEncodesAndDecodesTheTextExactly) {
@@ -151,7 +157,9 @@ TEST_F(Cli, EveryModeEncodesAndDecodesTheTextExactly) {
     EXPECT_GT(start, 0.0);
     EXPECT_LE(start, end);
     EXPECT_NE(JsonField(line, "snr"), "<missing>");
-    EXPECT_NEAR(std::stod(JsonField(line, "freq_offset_hz")), 0.0, 1e-9);
+    // On tune: the refined offset within an eighth of the tone spacing.
+    EXPECT_NEAR(std::stod(JsonField(line, "freq_offset_hz")), 0.0, double(mode.Bandwidth()) / mode.Tones() / 8.0);
+    EXPECT_NE(JsonField(line, "snr_db"), "null");
   }
 }
 
