@@ -9,7 +9,7 @@
 // weak signal stands out whatever the level: the floor is dark blue, 30 dB
 // above it white, through blue, cyan and yellow. Where there is hardly any
 // noise (a sound card's digital silence, the loopback device) the floor is
-// held no lower than 50 dB below the strongest recent bin, so a clean strong
+// held no lower than 40 dB below the strongest recent bin, so a clean strong
 // signal shows as its tones instead of its window's faint skirts. Each row carries the marks of the band plan it was drawn
 // with: the mode's band edges as green lines, the receiver's search range as
 // magenta dashes.
@@ -29,7 +29,7 @@ class Waterfall {
   static constexpr int kRows = 90;          // 9 s at 10 lines a second
   static constexpr double kBelowFloorDb = 6.0;  // black this far below the floor
   static constexpr double kAboveFloorDb = 30.0; // white this far above it
-  static constexpr double kMaxSpanDb = 50.0;    // the floor's lowest, below the strongest bin
+  static constexpr double kMaxSpanDb = 40.0;    // the floor's lowest, below the strongest bin
   static constexpr uint32_t kBandMark = 0x40FF40;
   static constexpr uint32_t kSearchMark = 0xFF40FF;
 
