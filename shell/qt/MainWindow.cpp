@@ -84,6 +84,7 @@ void MainWindow::CreateControls() {
   lower_pane_ = CreatePane(*client, kLowerPaneId, kLowerPaneAtCreation);
   transmit_button_ = CreateButton(*client, kTransmitButtonId, kTransmitButtonAtCreation, kTransmitCaption);
   archive_button_ = CreateButton(*client, kArchiveButtonId, kArchiveButtonAtCreation, kArchiveCaption);
+  strip_ = new BandStrip(context_.station, context_.devices, client);
 
   connect(transmit_button_, &QPushButton::clicked, this, [this] { RunCommand(kTransmitButtonId); });
   connect(archive_button_, &QPushButton::clicked, this, [this] { RunCommand(kArchiveButtonId); });
@@ -111,11 +112,12 @@ void MainWindow::PlaceAtStoredPosition() {
 
 void MainWindow::LayoutControls() {
   const QWidget* client = centralWidget();
-  const ControlLayout layout = ComputeControlLayout(client->width(), client->height());
+  const ControlLayout layout = ComputeWindowLayout(client->width(), client->height());
   Place(*upper_pane_, layout.upper_pane);
   Place(*lower_pane_, layout.lower_pane);
   Place(*transmit_button_, layout.transmit_button);
   Place(*archive_button_, layout.archive_button);
+  Place(*strip_, layout.band_strip);
 }
 
 // Qt places a window by the top left corner of its frame and sizes it

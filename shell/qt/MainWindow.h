@@ -1,7 +1,8 @@
 #pragma once
 // The program's one window: the upper pane (text to send) with "Передать"
-// beside it, the lower pane (received text) with "Архив", a one-part status
-// bar, the menus, and the window icon that shows the link state. Commands
+// beside it, the lower pane (received text) with "Архив", the band strip
+// below them (waterfall, level meter, signal report), a one-part status bar,
+// the menus, and the window icon that shows the link state. Commands
 // carry the ids of the Windows program's command table.
 //
 // Everything here runs on the GUI thread; worker threads come in through
@@ -20,6 +21,7 @@
 #include "modem/StationState.h"
 #include "shell/IconRule.h"
 #include "shell/Settings.h"
+#include "shell/qt/BandStrip.h"
 #include "shell/qt/MainMenus.h"
 #include "shell/qt/PaneText.h"
 
@@ -65,12 +67,14 @@ class MainWindow : public QMainWindow {
   void TypeIntoLowerPane(unsigned char character);
   void SetStatusText(const QString& text) { status_label_->setText(text); }
   void FocusArchiveButton() { archive_button_->setFocus(Qt::OtherFocusReason); }
+  void ShowSignalReport(const SignalReport& report) { strip_->ShowSignalReport(report); }
 
   QPlainTextEdit& UpperPane() const { return *upper_pane_; }
   QPlainTextEdit& LowerPane() const { return *lower_pane_; }
   QPushButton& TransmitButton() const { return *transmit_button_; }
   QPushButton& ArchiveButton() const { return *archive_button_; }
   QLabel& StatusLabel() const { return *status_label_; }
+  BandStrip& Strip() const { return *strip_; }
   const MainMenus& Menus() const { return *menus_; }
 
  signals:
@@ -106,6 +110,7 @@ class MainWindow : public QMainWindow {
   QPlainTextEdit* lower_pane_ = nullptr;
   QPushButton* transmit_button_ = nullptr;
   QPushButton* archive_button_ = nullptr;
+  BandStrip* strip_ = nullptr;
   QLabel* status_label_ = nullptr;
   std::unique_ptr<MainMenus> menus_;
   PaneTypist typist_;

@@ -80,7 +80,8 @@ void WindowView::Iconki() {
   OnWindowThread(window_, [this] { window_.Iconki(); });
 }
 
-// The band strip that shows the report comes next; until then it is not shown.
-void WindowView::ShowSignalReport(const SignalReport&) {}
+void WindowView::ShowSignalReport(const SignalReport& report) {
+  OnWindowThread(window_, [this, &report] { window_.ShowSignalReport(report); });
+}
 
 }  // namespace quillon

@@ -68,16 +68,18 @@ class MainWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
     const int bars = f.window->height() - f.window->centralWidget()->height();
     QVERIFY(bars > 0);  // the menu bar and the status bar
-    f.window->resize(400, 300 + bars);
-    QTRY_COMPARE(f.window->centralWidget()->size(), QSize(400, 300));
+    // 300 pixels above the band strip for the panes and buttons.
+    f.window->resize(400, 300 + kBandStripHeight + bars);
+    QTRY_COMPARE(f.window->centralWidget()->size(), QSize(400, 300 + kBandStripHeight));
     QCOMPARE(Geometry(f.window->UpperPane()), QRect(0, 0, 300, 146));
     QCOMPARE(Geometry(f.window->LowerPane()), QRect(0, 152, 300, 146));
     QCOMPARE(Geometry(f.window->TransmitButton()), QRect(305, 15, 90, 120));
     QCOMPARE(Geometry(f.window->ArchiveButton()), QRect(305, 165, 90, 120));
+    QCOMPARE(Geometry(f.window->Strip()), QRect(0, 300, 400, kBandStripHeight));
 
     f.window->resize(kMinWindowWidth, kMinWindowHeight);
     QTRY_COMPARE(f.window->centralWidget()->height(), kMinWindowHeight - bars);
-    const ControlLayout small = ComputeControlLayout(kMinWindowWidth, kMinWindowHeight - bars);
+    const ControlLayout small = ComputeWindowLayout(kMinWindowWidth, kMinWindowHeight - bars);
     QCOMPARE(Geometry(f.window->TransmitButton()), Rect(small.transmit_button));
     QCOMPARE(Geometry(f.window->LowerPane()), Rect(small.lower_pane));
   }
