@@ -20,10 +20,13 @@
 // Olivia tone's envelope is a raised cosine two symbol periods long, whose
 // spectrum has its first zero one tone spacing from the tone (its sidelobes
 // lie 31 dB down), and the window spreads each line over two bins either
-// side. The noise is measured on both sides of the band, from one more
-// spacing beyond it, over max(250 Hz, half the bandwidth) each, within
-// 100 Hz of either end of the spectrum. Another station there counts as
-// noise.
+// side. The noise is measured on both sides of the band, from half a
+// spacing (at least 60 Hz) beyond it, over max(250 Hz, half the bandwidth)
+// each: close enough to share the band's noise on a real receiver, far
+// enough that the sidelobes add under 1 % to it at +10 dB. Each bin is
+// divided by the rate converter's power gain, which falls from 1.8 kHz on
+// (0.5 dB at 2.1 kHz, 10 dB at 3.4 kHz), and bins it takes down by more than
+// 10 dB are not used. Another station beside the band counts as noise.
 
 #include <algorithm>
 #include <cmath>
@@ -67,6 +70,13 @@ class MFSK_SignalMeter {
     for (unsigned k = 0; k < Bins; ++k) Gain[k] = 1;
     Reset();
     return 0;
+  }
+
+  void Free() {
+    Energy.reset();
+    Counts.reset();
+    BucketIndex.reset();
+    Gain.reset();
   }
 
   void Reset() {

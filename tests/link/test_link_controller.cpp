@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -210,6 +211,48 @@ TEST_F(LinkControllerTest, FrameSpreadOverTicksIsShownLiveAndSurvivesAMissingArc
   EXPECT_EQ(view_.Lower(), "live");
   EXPECT_EQ(state_->USPESHNO, 1);
   EXPECT_EQ(state_->PRM_R, 0);
+}
+
+// Each character carries its block's measurement; the report sums those of
+// the frame, from its start marker to its check byte, whatever the verdict.
+TEST_F(LinkControllerTest, EachDecidedFrameReportsTheSignalOfItsOwnCharacters) {
+  LinkControllerContext context = Context();
+  context.mode_number = 101;
+  LinkController controller(context);
+  const auto measured = [](float signal, float noise, float offset_hz) {
+    return ReceivedSignal{signal, noise, offset_hz, true};
+  };
+  const ReceivedSignal loud = measured(1000, 1, -100);  // must not count
+  const std::vector<int> frame = BuildExtendedFrame("ab");  // 22 15 15 a b 22 check ~ d d d
+  // Before the frame: noise, and the marker up to the byte that completes it.
+  state_->Bufer_Olivia.Put('x', 9, loud);
+  state_->Bufer_Olivia.Put(frame[0], 9, loud);
+  state_->Bufer_Olivia.Put(frame[1], 9, loud);
+  // From the marker's last byte to the check byte: 4 x (1, 10, 20 Hz) and (6, 10, 30 Hz).
+  for (std::size_t i = 2; i < 6; ++i) state_->Bufer_Olivia.Put(frame[i], 9, measured(1, 10, 20));
+  state_->Bufer_Olivia.Put(frame[6], 9, measured(6, 10, 30));
+  // The extension comes after the frame's blocks.
+  for (std::size_t i = 7; i < frame.size(); ++i) state_->Bufer_Olivia.Put(frame[i], 9, loud);
+  controller.Tick();
+  ASSERT_EQ(view_.reports.size(), 1u);
+  EXPECT_NEAR(view_.reports[0].snr_db, 10 * std::log10(10.0 / 50.0), 1e-6);
+  EXPECT_NEAR(view_.reports[0].offset_hz, (4 * 20 + 30) / 5.0, 1e-6);
+  EXPECT_EQ(view_.reports[0].mode_number, 101);
+  EXPECT_GT(view_.reports[0].time, 0);
+
+  // A bad frame is reported too; a band with no power above the noise beside
+  // it gives the floor, not a logarithm of a negative number.
+  for (int entry : std::vector<int>{22, 15, 15, 'c', 22, 0x80}) state_->Bufer_Olivia.Put(entry, 9, measured(-1, 10, 0));
+  controller.Tick();
+  for (int tick = 0; tick < 12; ++tick) controller.Tick();  // past the wait for the extension
+  ASSERT_EQ(view_.reports.size(), 2u);
+  EXPECT_EQ(view_.reports[1].snr_db, FrameSignal::kNoSignalDb);
+
+  // Characters nothing measured make no report: the window keeps the last.
+  for (int entry : BuildExtendedFrame("d")) state_->Bufer_Olivia.Put(entry);
+  controller.Tick();
+  EXPECT_EQ(view_.Lower(), "d");
+  EXPECT_EQ(view_.reports.size(), 2u);
 }
 
 TEST_F(LinkControllerTest, TransmitIndicatorWaitsTwoTicksAndForSilence) {
