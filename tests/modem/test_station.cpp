@@ -219,6 +219,13 @@ TEST_F(WholeStation, Mode8In500HzHearsAMixedText) {
   StartStation(101);  // OLIVIA_8_500
   SendAndHear(Utf8ToCp1251("73 de Ёлка"));
   StopStation();
+  // The window got the frame's report: the loopback adds only the rounding
+  // to 16 bits (some 80 dB below the signal in 2500 Hz) and no offset, which
+  // the report gives within an eighth of the 62.5 Hz tone spacing.
+  ASSERT_EQ(view_.reports.size(), 1u);
+  EXPECT_EQ(view_.reports[0].mode_number, 101);
+  EXPECT_GT(view_.reports[0].snr_db, 40.0);
+  EXPECT_NEAR(view_.reports[0].offset_hz, 0.0, 62.5 / 8);
 }
 
 }  // namespace
