@@ -151,9 +151,18 @@ class BandStripWindow : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.UpperPane().setPlainText(QStringLiteral("CQ CQ de UA3ABC"));
     QTest::mouseClick(&window.TransmitButton(), Qt::LeftButton);
+    // While the station sends, the strip shows what it hears of itself: the
+    // loopback's level (about -13 dBFS RMS) in the good region.
+    QTRY_VERIFY_WITH_TIMEOUT(window.Strip().Reading().verdict == LevelVerdict::kGood, 10000);
+    QCOMPARE(link.PRD_R.load(), 1);
+    QTest::qWait(4000);  // the waterfall fills with the signal meanwhile
+    QVERIFY(window.grab().save(ScreenshotPath("window_band_sending.png")));
     QTRY_COMPARE_WITH_TIMEOUT(window.LowerPane().toPlainText(), QStringLiteral("CQ CQ de UA3ABC"), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(window.Strip().ReportLine().startsWith(QStringLiteral("SNR ")), 5000);
     QVERIFY(window.grab().save(ScreenshotPath("window_band_received.png")));
+    window.resize(kMinWindowWidth, kMinWindowHeight);
+    QTRY_COMPARE(window.size(), QSize(kMinWindowWidth, kMinWindowHeight));
+    QVERIFY(window.grab().save(ScreenshotPath("window_band_received_smallest.png")));
     program.Finish();
   }
 };
