@@ -65,9 +65,9 @@ class MFSK_SignalMeter {
     Bins = SpectrumLen / 2;
     if (Bins == 0 || BucketLen == 0 || Buckets == 0) return -1;
     if (ReallocArray(Energy, std::size_t{Buckets} * Bins) < 0 || ReallocArray(Counts, Buckets) < 0 ||
-        ReallocArray(BucketIndex, Buckets) < 0 || ReallocArray(Gain, Bins) < 0)
+        ReallocArray(BucketIndex, Buckets) < 0 || ReallocArray(InverseGain, Bins) < 0)
       return -1;
-    for (unsigned k = 0; k < Bins; ++k) Gain[k] = 1;
+    for (unsigned k = 0; k < Bins; ++k) InverseGain[k] = 1;
     Reset();
     return 0;
   }
@@ -76,7 +76,7 @@ class MFSK_SignalMeter {
     Energy.reset();
     Counts.reset();
     BucketIndex.reset();
-    Gain.reset();
+    InverseGain.reset();
   }
 
   void Reset() {
@@ -111,19 +111,29 @@ class MFSK_SignalMeter {
   // (near half the sample rate) are left out: noise there is mostly the
   // filter's.
   void SetResponse(const Type* impulse, unsigned length) {
+    // Only the taps the filter has: it spans a few tens of samples.
+    unsigned first = 0;
+    while (first < length && impulse[first] == 0) ++first;
+    while (length > first && impulse[length - 1] == 0) --length;
     const double pi = 3.14159265358979323846;
     Type peak = 0;
     for (unsigned k = 0; k < Bins; ++k) {
-      double re = 0, im = 0;
-      for (unsigned n = 0; n < length; ++n) {
-        re += impulse[n] * std::cos(2 * pi * k * n / SpectrumLen);
-        im -= impulse[n] * std::sin(2 * pi * k * n / SpectrumLen);
+      // The taps' phasors by rotation: one sine and cosine per bin.
+      const double step_re = std::cos(2 * pi * k / SpectrumLen), step_im = -std::sin(2 * pi * k / SpectrumLen);
+      double re = 0, im = 0, phase_re = 1, phase_im = 0;
+      for (unsigned n = first; n < length; ++n) {
+        re += impulse[n] * phase_re;
+        im += impulse[n] * phase_im;
+        const double next_re = phase_re * step_re - phase_im * step_im;
+        phase_im = phase_re * step_im + phase_im * step_re;
+        phase_re = next_re;
       }
-      Gain[k] = static_cast<Type>(re * re + im * im);
-      peak = std::max(peak, Gain[k]);
+      InverseGain[k] = static_cast<Type>(re * re + im * im);  // the gain itself, for now
+      peak = std::max(peak, InverseGain[k]);
     }
+    // Kept as its inverse, 0 where the bin is not used.
     for (unsigned k = 0; k < Bins; ++k)
-      if (Gain[k] < kLeastGain * peak) Gain[k] = 0;
+      InverseGain[k] = InverseGain[k] < kLeastGain * peak ? 0 : 1 / InverseGain[k];
   }
 
   // The audio from `from` to `to` (input samples since Reset) carrying tones
@@ -140,8 +150,6 @@ class MFSK_SignalMeter {
     const Range band = Clip(low_tone_hz - guard, high_tone_hz + guard);
     const Range noise_regions[2] = {Clip(low_tone_hz - guard - gap - width, low_tone_hz - guard - gap),
                                     Clip(high_tone_hz + guard + gap, high_tone_hz + guard + gap + width)};
-    const int first_bin = std::min(band.first, noise_regions[0].first);
-    const int last_bin = std::max(band.last, noise_regions[1].last);
     if (band.Count() == 0 || noise_regions[0].Count() + noise_regions[1].Count() == 0) return result;
 
     // The buckets whose middle lies inside the span; a span shorter than a
@@ -163,24 +171,21 @@ class MFSK_SignalMeter {
     if (spectra == 0) return result;
     // Per bin the energy as it came in, summed over the spectra taken; the
     // bins the converter all but removed count for nothing.
-    const auto energy_in = [&](int k) {
-      double sum = 0;
-      for (unsigned u = 0; u < used; ++u) sum += Energy[std::size_t{slots[u]} * Bins + static_cast<unsigned>(k)];
-      return sum / Gain[k];
+    const auto sum_in = [&](const Range& range, double* energy, int* bins) {
+      for (int k = range.first; k <= range.last; ++k) {
+        if (InverseGain[k] == 0) continue;
+        double sum = 0;
+        for (unsigned u = 0; u < used; ++u) sum += Energy[std::size_t{slots[u]} * Bins + static_cast<unsigned>(k)];
+        *energy += sum * InverseGain[k];
+        ++*bins;
+      }
     };
     double band_energy = 0, noise_energy = 0;
     int band_bins = 0, noise_bins = 0;
-    for (int k = std::max(first_bin, 0); k <= last_bin; ++k) {
-      if (!(Gain[k] > 0)) continue;
-      if (k >= band.first && k <= band.last) {
-        band_energy += energy_in(k);
-        ++band_bins;
-      } else if ((k >= noise_regions[0].first && k <= noise_regions[0].last) ||
-                 (k >= noise_regions[1].first && k <= noise_regions[1].last)) {
-        noise_energy += energy_in(k);
-        ++noise_bins;
-      }
-    }
+    sum_in(band, &band_energy, &band_bins);
+    // The noise regions never reach into the band: they begin beyond its guard.
+    sum_in(noise_regions[0], &noise_energy, &noise_bins);
+    sum_in(noise_regions[1], &noise_energy, &noise_bins);
     if (noise_bins == 0 || band_bins == 0) return result;
     const double density = noise_energy / noise_bins / spectra;  // per bin and spectrum
     result.signal = band_energy / spectra - band_bins * density;
@@ -212,7 +217,7 @@ class MFSK_SignalMeter {
   Array<Type> Energy;               // Buckets rows of Bins summed energies
   Array<unsigned> Counts;           // spectra summed per bucket
   Array<std::int64_t> BucketIndex;  // which bucket of time each row holds, -1 none
-  Array<Type> Gain;                 // per bin: the power gain ahead of the meter, 0 where unusable
+  Array<Type> InverseGain;          // per bin: 1 / the power gain ahead of the meter, 0 where unusable
 };
 
 }  // namespace quillon
