@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/LinkController.h"
+#include "modem/DeviceAlerts.h"
 #include "modem/Olivia.h"
 #include "modem/SampleLevels.h"
 #include "modem/SoundCard.h"
@@ -32,6 +33,7 @@ class Driver {
       ApplyCaptureDevice();
       ApplyPlaybackDevice();
       ApplyMode();
+      if (const std::string alert = device_alerts_.Check(); !alert.empty()) context_.view.SetStatusText(alert);
       std::this_thread::sleep_for(kPassPeriod);
     }
     // No thread may be inside the adapter when it goes: the link controller
@@ -122,6 +124,7 @@ class Driver {
   LinkState& link_;
   std::unique_ptr<olivia> adapter_;
   std::thread link_thread_;
+  DeviceAlerts device_alerts_{station_};
   int applied_in_ = -1;
   int applied_out_ = -1;
   int applied_mode_ = 0;

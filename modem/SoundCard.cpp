@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "modem/Modem.h"
 #include "modem/SampleLevels.h"
+#include "modem/audio/DeviceByName.h"
 
 namespace quillon {
 
@@ -16,6 +18,18 @@ constexpr auto kOpenPoll = std::chrono::milliseconds(10);
 // A device that refuses a block is retried after one block's time, so a dead
 // device does not make the thread spin (or the transmit chain run ahead).
 constexpr auto kBlockTime = std::chrono::milliseconds(64);
+// This many refusals in a row mean the device is gone (unplugged, or a
+// driver that stopped taking blocks): it is closed and opened again. ALSA has
+// tried to recover each one already; winmm has waited 600 ms for each.
+constexpr int kRefusalsBeforeLost = 4;
+// A lost device is tried again this often; meanwhile the thread checks every
+// kLostPoll whether it is asked to end, so a close never waits long.
+constexpr auto kReopenPeriod = std::chrono::seconds(3);
+constexpr auto kLostPoll = std::chrono::milliseconds(100);
+// The most blocks of a cut-off transmission the playback thread runs through
+// to its end (about 3.6 hours of audio, longer than the longest message in
+// the slowest mode); beyond it the transmission is simply marked ended.
+constexpr long kMostDiscardedBlocks = 200000;
 
 using ThreadFunction = int (*)(StationState&, WaveControl&, AudioBackend&);
 
@@ -25,14 +39,15 @@ void StopThread(WaveControl& record) {
   if (record.thread.joinable()) record.thread.join();
 }
 
-int InitWave(StationState& station, WaveControl& record, AudioBackend& devices, int device,
-             ThreadFunction function) {
+int InitWave(StationState& station, WaveControl& record, AudioBackend& devices, AudioDirection direction,
+             int device, ThreadFunction function) {
   std::lock_guard<std::mutex> lock(record.lifecycle);
   if (record.state.load(std::memory_order_acquire) == kWaveOpen) return 0;
-  // A thread whose open failed has ended; one still starting is stopped, so
-  // only one thread per direction ever runs.
+  // A thread still starting, or one waiting for its lost device, is
+  // stopped, so only one thread per direction ever runs.
   StopThread(record);
   record.device = device;
+  record.name = DeviceNameOf(devices, direction, device);
   record.channels = 1;
   record.rate = kSampleRateHz;
   record.run.store(1, std::memory_order_release);
@@ -42,7 +57,8 @@ int InitWave(StationState& station, WaveControl& record, AudioBackend& devices, 
   while (record.state.load(std::memory_order_acquire) == kWaveStarting &&
          std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(kOpenPoll);
-  return record.state.load(std::memory_order_acquire);
+  const int state = record.state.load(std::memory_order_acquire);
+  return state == kWaveLost ? kWaveClosed : state;  // failed, though the thread keeps trying
 }
 
 int CloseWave(WaveControl& record) {
@@ -57,11 +73,11 @@ bool Running(const WaveControl& record) { return record.run.load(std::memory_ord
 }  // namespace
 
 int InitWaveIn(StationState& station, AudioBackend& devices, int device) {
-  return InitWave(station, station.buf_sound_in, devices, device, &GoInWave);
+  return InitWave(station, station.buf_sound_in, devices, AudioDirection::Capture, device, &GoInWave);
 }
 
 int InitWaveOut(StationState& station, AudioBackend& devices, int device) {
-  return InitWave(station, station.buf_sound_out, devices, device, &GoOutWave);
+  return InitWave(station, station.buf_sound_out, devices, AudioDirection::Playback, device, &GoOutWave);
 }
 
 int CloseWaveIn(StationState& station) { return CloseWave(station.buf_sound_in); }
@@ -74,23 +90,57 @@ bool PlaybackOpen(const StationState& station) {
 
 namespace {
 
-// The life of one audio thread: open the device (a failure leaves the record
-// closed), report it open, move one block per pass while the owner lets it
-// run, then close the device before reporting it closed.
-template <class MoveBlock>
-int RunStream(WaveControl& record, AudioBackend& devices, AudioDirection direction, MoveBlock move_block) {
-  std::unique_ptr<AudioStream> stream = devices.Open(direction, record.device);
-  if (!stream) {
-    record.state.store(kWaveClosed, std::memory_order_release);
-    return 0;
+// The device of the record: by number the first time, as Init was asked;
+// afterwards by the name it had then, since the list may have changed.
+std::unique_ptr<AudioStream> OpenDevice(WaveControl& record, AudioBackend& devices, AudioDirection direction,
+                                        bool first) {
+  if (first || record.name.empty()) return devices.Open(direction, record.device);
+  const std::optional<int> number = FindDevice(devices, direction, record.name);
+  return number ? devices.Open(direction, *number) : nullptr;
+}
+
+// Waits out the reopen period in short steps; `idle` runs at each step.
+template <class Idle>
+void WaitBeforeReopening(WaveControl& record, Idle idle) {
+  const auto until = std::chrono::steady_clock::now() + kReopenPeriod;
+  while (Running(record) && std::chrono::steady_clock::now() < until) {
+    idle();
+    std::this_thread::sleep_for(kLostPoll);
   }
-  record.state.store(kWaveOpen, std::memory_order_release);
+}
+
+// The life of one audio thread: open the device, report it open, move one
+// block per pass while the owner lets it run, and close the device before
+// reporting it closed. A device that will not open, or that refuses block
+// after block, is reported lost and opened again every few seconds; `idle`
+// runs while it is lost.
+template <class MoveBlock, class Idle>
+int RunStream(WaveControl& record, AudioBackend& devices, AudioDirection direction, MoveBlock move_block,
+              Idle idle) {
   int16_t block[kAudioBlockSamples];
+  bool first = true;
   while (Running(record)) {
-    // A device that refuses a block is given one block time before the next try.
-    if (!move_block(*stream, block)) std::this_thread::sleep_for(kBlockTime);
+    std::unique_ptr<AudioStream> stream = OpenDevice(record, devices, direction, first);
+    first = false;
+    if (!stream) {
+      record.state.store(kWaveLost, std::memory_order_release);
+      WaitBeforeReopening(record, idle);
+      continue;
+    }
+    record.state.store(kWaveOpen, std::memory_order_release);
+    int refusals = 0;
+    while (Running(record)) {
+      if (move_block(*stream, block)) {
+        refusals = 0;
+        continue;
+      }
+      if (++refusals == kRefusalsBeforeLost) break;
+      // A device that refuses a block is given one block time before the next try.
+      std::this_thread::sleep_for(kBlockTime);
+    }
+    stream.reset();
+    if (Running(record)) record.state.store(kWaveLost, std::memory_order_release);
   }
-  stream.reset();
   record.state.store(kWaveClosed, std::memory_order_release);
   return 0;
 }
@@ -103,7 +153,7 @@ int GoInWave(StationState& station, WaveControl& record, AudioBackend& devices) 
     station.DTMFbuffer.Put(block);
     station.monitor_tap.Put(block);  // after the receiver's copy; dropped when the window lags
     return true;
-  });
+  }, [] {});
 }
 
 bool FillPlaybackBlock(StationState& station, int16_t* block) {
@@ -126,16 +176,42 @@ bool FillPlaybackBlock(StationState& station, int16_t* block) {
   return true;
 }
 
+void DiscardTransmission(StationState& station) {
+  LinkState& link = station.link;
+  // The transmit chain runs to its end with nowhere to play, so the adapter
+  // and the transmit ring finish the message in order and are ready for the
+  // next one; the audio goes.
+  for (long blocks = 0; link.start_prd.load(std::memory_order_acquire) != 0; ++blocks) {
+    modem* active = station.modem.load(std::memory_order_acquire);
+    if (active == nullptr || blocks == kMostDiscardedBlocks) {
+      link.start_prd.store(0, std::memory_order_release);
+      break;
+    }
+    active->tx_process();
+    while (station.PBuferG.Front() != nullptr) station.PBuferG.Pop();
+  }
+  while (station.PBuferG.Front() != nullptr) station.PBuferG.Pop();
+  // Nothing is playing: the link controller may put the transmit icon out.
+  link.ZeroYes.store(1, std::memory_order_release);
+}
+
 int GoOutWave(StationState& station, WaveControl& record, AudioBackend& devices) {
   // A block the device refused has already left the transmit audio ring; it
   // is written again on the next pass instead of a new one, so no 64 ms of a
-  // message are lost.
+  // message are lost. A device that goes for good takes the rest of the
+  // transmission with it: it is not kept to go on air minutes later.
   bool refused = false;
-  return RunStream(record, devices, AudioDirection::Playback, [&](AudioStream& stream, int16_t* block) {
-    if (!refused) FillPlaybackBlock(station, block);
-    refused = !stream.Write(block);
-    return !refused;
-  });
+  return RunStream(
+      record, devices, AudioDirection::Playback,
+      [&](AudioStream& stream, int16_t* block) {
+        if (!refused) FillPlaybackBlock(station, block);
+        refused = !stream.Write(block);
+        return !refused;
+      },
+      [&] {
+        refused = false;
+        DiscardTransmission(station);
+      });
 }
 
 }  // namespace quillon

@@ -4,11 +4,14 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace quillon {
 
-enum WaveState { kWaveClosed = 0, kWaveOpen = 1, kWaveStarting = -1 };
+// kWaveLost: the device would not open, or stopped taking blocks; the thread
+// lives on and tries to open it again every few seconds.
+enum WaveState { kWaveClosed = 0, kWaveOpen = 1, kWaveStarting = -1, kWaveLost = 2 };
 
 struct WaveControl {
   WaveControl() = default;
@@ -22,6 +25,11 @@ struct WaveControl {
   std::atomic<int> state{kWaveClosed};  // written by the thread (and by Init: -1)
   int channels = 0;                      // always 1
   std::atomic<int> run{0};               // 1 keep running, 0 the owner asks the thread to end
+  // The device's name when the thread started ("default" for -1): the
+  // thread reopens the device of this name, wherever the list now has it.
+  // Written by Init before the thread starts, read by the thread and the
+  // driver (for its messages).
+  std::string name;
 
   std::thread thread;  // TidIn / TidOut
   // Open and close come from the window thread (start, exit) and from the

@@ -35,10 +35,12 @@ snd_pcm_stream_t StreamOf(AudioDirection direction) {
 }
 
 // 16-bit mono at 8000 frames/s, periods of 512 frames, 4 of them buffered.
+// Only a plug device converts; on any other the card must do this natively.
 bool Configure(snd_pcm_t* pcm) {
   snd_pcm_hw_params_t* hw = nullptr;
   snd_pcm_hw_params_alloca(&hw);
   if (snd_pcm_hw_params_any(pcm, hw) < 0) return false;
+  snd_pcm_hw_params_set_rate_resample(pcm, hw, 1);
   if (snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED) < 0) return false;
   if (snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16_LE) < 0) return false;
   if (snd_pcm_hw_params_set_channels(pcm, hw, 1) < 0) return false;
@@ -146,22 +148,43 @@ std::vector<std::string> AlsaAudio::ListDevices(AudioDirection direction) {
   return labels;
 }
 
-std::unique_ptr<AudioStream> AlsaAudio::Open(AudioDirection direction, int number) {
-  std::string name = "default";
-  if (number >= 0) {
-    const std::vector<std::string> names = DeviceNames(direction);
-    if (number >= static_cast<int>(names.size())) return nullptr;
-    name = names[number];
-  }
-  SilenceAlsaMessages();
+namespace {
+
+// Opened without blocking, so a device held by another program fails here
+// instead of keeping the audio thread (and its close) waiting; the transfers
+// themselves block. nullptr when it will not open or take 8000 Hz mono.
+PcmHandle OpenConfigured(const std::string& name, AudioDirection direction) {
   snd_pcm_t* raw = nullptr;
-  // Opened without blocking, so a device held by another program fails here
-  // instead of keeping the audio thread (and its close) waiting; the
-  // transfers themselves block.
   if (snd_pcm_open(&raw, name.c_str(), StreamOf(direction), SND_PCM_NONBLOCK) < 0) return nullptr;
   PcmHandle pcm(raw);
   if (snd_pcm_nonblock(pcm.get(), 0) < 0 || !Configure(pcm.get())) return nullptr;
+  return pcm;
+}
+
+}  // namespace
+
+std::string AlsaAudio::PlugName(const std::string& name) {
+  if (name.rfind("hw:", 0) == 0) return "plug" + name;
+  if (name.rfind("plug", 0) == 0 || name.find('\'') != std::string::npos) return name;
+  return "plug:'" + name + "'";
+}
+
+std::unique_ptr<AudioStream> AlsaAudio::OpenNamed(AudioDirection direction, const std::string& name) {
+  SilenceAlsaMessages();
+  // A bare hw device takes only what the card does natively (often 48 kHz
+  // stereo); plughw passes that through unchanged and converts the rest.
+  const bool bare_hw = name.rfind("hw:", 0) == 0;
+  PcmHandle pcm = OpenConfigured(bare_hw ? PlugName(name) : name, direction);
+  if (!pcm && !bare_hw && PlugName(name) != name) pcm = OpenConfigured(PlugName(name), direction);
+  if (!pcm) return nullptr;
   return std::make_unique<AlsaStream>(std::move(pcm));
+}
+
+std::unique_ptr<AudioStream> AlsaAudio::Open(AudioDirection direction, int number) {
+  if (number < 0) return OpenNamed(direction, "default");
+  const std::vector<std::string> names = DeviceNames(direction);
+  if (number >= static_cast<int>(names.size())) return nullptr;
+  return OpenNamed(direction, names[number]);
 }
 
 std::unique_ptr<AudioBackend> CreatePlatformAudioBackend() { return std::make_unique<AlsaAudio>(); }

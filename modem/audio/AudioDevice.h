@@ -33,7 +33,12 @@ class AudioStream {
 class AudioBackend {
  public:
   virtual ~AudioBackend() = default;
+  // What the menus show, one entry per device (a name, perhaps described).
   virtual std::vector<std::string> ListDevices(AudioDirection direction) = 0;
+  // The names devices are chosen by, in the same order: what the settings
+  // file keeps and the command line takes. A name stays with its device when
+  // others come and go; a number does not.
+  virtual std::vector<std::string> DeviceNames(AudioDirection direction) { return ListDevices(direction); }
   // number -1 is the backend's default device; nullptr when it will not open.
   virtual std::unique_ptr<AudioStream> Open(AudioDirection direction, int number) = 0;
 };

@@ -24,6 +24,13 @@ std::vector<std::string> AudioDevices::ListDevices(AudioDirection direction) {
   return names;
 }
 
+std::vector<std::string> AudioDevices::DeviceNames(AudioDirection direction) {
+  std::vector<std::string> names = platform_ ? platform_->DeviceNames(direction) : std::vector<std::string>{};
+  names.push_back(kLoopbackDeviceName);
+  names.push_back(kNullDeviceName);
+  return names;
+}
+
 int AudioDevices::LoopbackNumber(AudioDirection direction) {
   return static_cast<int>(PlatformDevices(direction).size());
 }

@@ -28,6 +28,7 @@ class AudioDevices : public AudioBackend {
   ~AudioDevices() override;
 
   std::vector<std::string> ListDevices(AudioDirection direction) override;
+  std::vector<std::string> DeviceNames(AudioDirection direction) override;
   std::unique_ptr<AudioStream> Open(AudioDirection direction, int number) override;
 
   // Numbers of the two extra entries in a direction (they follow the

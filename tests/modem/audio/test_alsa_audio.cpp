@@ -27,6 +27,22 @@ TEST(AlsaAudio, ListsNamesWithDescriptionsInTheSameOrder) {
   }
 }
 
+// Cards that take only 44.1/48 kHz or stereo are reached through the plug
+// layer, which converts; a name that already goes through it is left alone.
+TEST(AlsaAudio, PlugNames) {
+  EXPECT_EQ(AlsaAudio::PlugName("hw:CARD=USB,DEV=0"), "plughw:CARD=USB,DEV=0");
+  EXPECT_EQ(AlsaAudio::PlugName("plughw:1,0"), "plughw:1,0");
+  EXPECT_EQ(AlsaAudio::PlugName("dmix:CARD=PCH,DEV=0"), "plug:'dmix:CARD=PCH,DEV=0'");
+  EXPECT_EQ(AlsaAudio::PlugName("plug:'x'"), "plug:'x'");
+  // plug:'NAME' is a name ALSA opens, over the null device here.
+  AlsaAudio alsa;
+  if (NumberOf(alsa, AudioDirection::Playback, "null") < 0) GTEST_SKIP() << "no ALSA null device";
+  auto out = alsa.OpenNamed(AudioDirection::Playback, AlsaAudio::PlugName("null"));
+  ASSERT_NE(out, nullptr);
+  int16_t block[kAudioBlockSamples] = {};
+  EXPECT_TRUE(out->Write(block));
+}
+
 TEST(AlsaAudio, NullDeviceTransfersWholePeriods) {
   AlsaAudio alsa;
   const int playback = NumberOf(alsa, AudioDirection::Playback, "null");

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "modem/audio/AudioDevices.h"
+#include "modem/audio/DeviceByName.h"
 #include "modem/audio/LoopbackAudio.h"
 #include "modem/audio/NullAudio.h"
 
@@ -36,6 +37,51 @@ TEST(AudioDevices, ExtraDevicesFollowThePlatformDevices) {
   AudioDevices none(nullptr);
   EXPECT_EQ(none.LoopbackNumber(AudioDirection::Playback), 0);
   EXPECT_EQ(none.Open(AudioDirection::Capture, -1), nullptr);
+}
+
+// Names and menu labels as ALSA gives them; the list changes under the
+// choice when a card is plugged in before the chosen one.
+class NamedDevices : public AudioBackend {
+ public:
+  std::vector<std::string> ListDevices(AudioDirection direction) override {
+    std::vector<std::string> labels = DeviceNames(direction);
+    for (std::string& label : labels) label += " - a card";
+    return labels;
+  }
+  std::vector<std::string> DeviceNames(AudioDirection) override {
+    if (usb_plugged) return {"default", "hw:CARD=USB,DEV=0", "hw:CARD=PCH,DEV=0"};
+    return {"default", "hw:CARD=PCH,DEV=0"};
+  }
+  std::unique_ptr<AudioStream> Open(AudioDirection, int) override { return nullptr; }
+  bool usb_plugged = false;
+};
+
+TEST(DeviceByName, TheChoiceFollowsTheNameWhenTheListChanges) {
+  auto owned = std::make_unique<NamedDevices>();
+  NamedDevices& platform = *owned;
+  AudioDevices devices(std::move(owned));
+  const AudioDirection out = AudioDirection::Playback;
+  EXPECT_EQ(devices.DeviceNames(out),
+            (std::vector<std::string>{"default", "hw:CARD=PCH,DEV=0", "Quillon loopback", "Quillon null (silence)"}));
+  const std::string chosen = DeviceNameOf(devices, out, 1);
+  EXPECT_EQ(chosen, "hw:CARD=PCH,DEV=0");
+  platform.usb_plugged = true;
+  EXPECT_EQ(FindDevice(devices, out, chosen), 2);
+  EXPECT_EQ(ChooseDevice(devices, out, chosen, 1), 2);
+  EXPECT_EQ(FindDevice(devices, out, "hw:CARD=PCH,DEV=0 - a card"), 2);  // the menu's label
+  EXPECT_EQ(FindDevice(devices, out, "Quillon loopback"), devices.LoopbackNumber(out));
+
+  // "default" is the default item even though ALSA lists it as a device, so
+  // the menu keeps its default item checked.
+  EXPECT_EQ(DeviceNameOf(devices, out, -1), "default");
+  EXPECT_EQ(FindDevice(devices, out, "default"), -1);
+
+  // A name no device has now, or none at all: the stored number stands.
+  EXPECT_EQ(FindDevice(devices, out, "hw:CARD=Gone,DEV=0"), std::nullopt);
+  EXPECT_EQ(ChooseDevice(devices, out, "hw:CARD=Gone,DEV=0", 1), 1);
+  EXPECT_EQ(ChooseDevice(devices, out, "", 3), 3);
+  EXPECT_EQ(DeviceNameOf(devices, out, 99), "");
+  EXPECT_EQ(DeviceNameOf(devices, out, -2), "");
 }
 
 TEST(LoopbackAudio, PlayedBlocksAreCapturedInOrder) {
