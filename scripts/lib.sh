@@ -18,10 +18,11 @@ ensure_packages() {
 }
 
 # What every native build needs: compiler, CMake, Ninja, the test and
-# benchmark libraries, ALSA, Qt 6 Widgets, libsndfile and libsamplerate.
+# benchmark libraries, ALSA, Qt 6 Widgets, libsndfile and libsamplerate, and
+# Hamlib (the library keys the radio; the tests start its rigctld).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libasound2-dev libsndfile1-dev libsamplerate0-dev qt6-base-dev qt6-base-dev-tools
-  libgl-dev fonts-dejavu-core)
+  libgl-dev fonts-dejavu-core libhamlib-dev libhamlib-utils)
 
 # configure_and_build <build dir> [cmake options...]: everything.
 configure_and_build() {
