@@ -21,6 +21,7 @@ int RunSensitivity(const Words& words);
 int RunSpeed(const Words& words);
 int RunReportBench(const Words& words);
 int RunDemo(const Words& words);
+int RunDevices(const Words& words);
 
 // The ranges of the options that several subcommands share.
 // Silence before and after a transmission: ten minutes each at most.
