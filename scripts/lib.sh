@@ -24,6 +24,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbe
   libasound2-dev libsndfile1-dev libsamplerate0-dev qt6-base-dev qt6-base-dev-tools
   libgl-dev fonts-dejavu-core libhamlib-dev libhamlib-utils)
 
+# What the tests start besides the program: a sound server with a null sink,
+# reached through ALSA's pulse device.
+TEST_PACKAGES=(pulseaudio libasound2-plugins)
+
 # configure_and_build <build dir> [cmake options...]: everything.
 configure_and_build() {
   local dir="$1"; shift
