@@ -40,6 +40,7 @@ LinkController::LinkController(const LinkControllerContext& context)
       view_(context.view),
       start_transmitter_(context.start_transmitter),
       playback_open_(context.playback_open),
+      key_transmitter_(context.key_transmitter),
       send_check_extension_(context.send_check_extension),
       archive_(context.home_directory, context.clock),
       receiver_(context.receive),
@@ -116,6 +117,13 @@ void LinkController::SendText(const std::string& text) {
   const int room = kMaxCodedBytes - state_.GetKolPrd();
   if (coded_bytes > room) {
     view_.SetStatusText(Printf(kTooLongFormat, coded_bytes, room));
+    return;
+  }
+  // A radio that cannot be keyed refuses the message rather than sending it
+  // into a receiving transceiver.
+  std::string refusal;
+  if (key_transmitter_ && !key_transmitter_(refusal)) {
+    view_.SetStatusText(refusal);
     return;
   }
   for (int entry : frame) state_.CBufer.Put(entry);

@@ -37,6 +37,10 @@ struct LinkControllerContext {
   bool send_check_extension = true;
   // The settings record's mode number (93..111), for the signal report.
   int mode_number = 0;
+  // Keys the transmitter (and waits its lead) just before a frame goes into
+  // the transmit ring. False refuses the transmission, with the status-bar
+  // text in `refusal`. Empty means nothing is keyed.
+  std::function<bool(std::string& refusal)> key_transmitter = {};
 };
 
 class LinkController {
@@ -63,6 +67,7 @@ class LinkController {
   LinkView& view_;
   std::function<void()> start_transmitter_;
   std::function<bool()> playback_open_;
+  std::function<bool(std::string&)> key_transmitter_;
   bool send_check_extension_;
   Archive archive_;
   FrameReceiver receiver_;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "link/LinkController.h"
@@ -34,6 +35,7 @@ class Driver {
       ApplyPlaybackDevice();
       ApplyMode();
       if (const std::string alert = device_alerts_.Check(); !alert.empty()) context_.view.SetStatusText(alert);
+      ShowPttNotice();
       std::this_thread::sleep_for(kPassPeriod);
     }
     // No thread may be inside the adapter when it goes: the link controller
@@ -41,6 +43,7 @@ class Driver {
     StopLinkController();
     CloseWaveIn(station_);
     CloseWaveOut(station_);
+    station_.ptt.ReleaseNow(ReleaseCause::kExit);
     DeleteModem();
     return 0;
   }
@@ -68,7 +71,20 @@ class Driver {
                                        [&station] { return PlaybackOpen(station); },
                                        LinkReceiveSettings(ModeByNumber(applied_mode_))};
     link_context.mode_number = applied_mode_;
+    link_context.key_transmitter = [&station](std::string& refusal) {
+      std::string error;
+      if (station.ptt.KeyForTransmission(error)) return true;
+      refusal = PttRefusalText(error);
+      return false;
+    };
     link_thread_ = std::thread([link_context] { tim(link_context); });
+  }
+
+  // Why the keyer released the radio on its own (time limit, device
+  // failure), or that it would not release.
+  void ShowPttNotice() {
+    if (const std::optional<PttNotice> notice = station_.ptt.TakeNotice())
+      context_.view.SetStatusText(PttNoticeText(*notice, station_.ptt.Timing()));
   }
 
   void StopLinkController() {
@@ -102,6 +118,7 @@ class Driver {
     StopLinkController();
     CloseWaveIn(station_);
     CloseWaveOut(station_);
+    station_.ptt.ReleaseNow(ReleaseCause::kModeChange);
     DeleteModem();
     applied_mode_ = wanted;
     link_.CBufer.Clear();

@@ -30,6 +30,9 @@ constexpr auto kLostPoll = std::chrono::milliseconds(100);
 // to its end (about 3.6 hours of audio, longer than the longest message in
 // the slowest mode); beyond it the transmission is simply marked ended.
 constexpr long kMostDiscardedBlocks = 200000;
+// A device that cannot tell how much it has yet to play is taken to hold a
+// full queue: 4 blocks, what the ALSA and winmm backends ask for.
+constexpr long kAssumedQueuedBlocks = 4;
 
 using ThreadFunction = int (*)(StationState&, WaveControl&, AudioBackend&);
 
@@ -176,6 +179,20 @@ bool FillPlaybackBlock(StationState& station, int16_t* block) {
   return true;
 }
 
+namespace {
+
+// After the transmission's last block has gone to the device: the keyer
+// releases the radio once the device has played it (plus the tail).
+void ReportTransmissionEnd(StationState& station, AudioStream& stream) {
+  if (station.link.start_prd.load(std::memory_order_acquire) != 0 || !station.PBuferG.Empty()) return;
+  long pending = stream.PendingSamples();
+  if (pending < 0) pending = kAssumedQueuedBlocks * kAudioBlockSamples;
+  station.ptt.AudioEndsAt(std::chrono::steady_clock::now() +
+                          std::chrono::microseconds(pending * 1000000L / kSampleRateHz));
+}
+
+}  // namespace
+
 void DiscardTransmission(StationState& station) {
   LinkState& link = station.link;
   // The transmit chain runs to its end with nowhere to play, so the adapter
@@ -201,15 +218,22 @@ int GoOutWave(StationState& station, WaveControl& record, AudioBackend& devices)
   // message are lost. A device that goes for good takes the rest of the
   // transmission with it: it is not kept to go on air minutes later.
   bool refused = false;
+  bool audible = false;  // the block holds transmission audio
   return RunStream(
       record, devices, AudioDirection::Playback,
       [&](AudioStream& stream, int16_t* block) {
-        if (!refused) FillPlaybackBlock(station, block);
+        if (!refused) {
+          // A transmission past its time limit has lost its keying: it stops.
+          if (station.ptt.TakeCutRequest()) DiscardTransmission(station);
+          audible = FillPlaybackBlock(station, block);
+        }
         refused = !stream.Write(block);
+        if (!refused && audible) ReportTransmissionEnd(station, stream);
         return !refused;
       },
       [&] {
         refused = false;
+        station.ptt.ReleaseNow(ReleaseCause::kDeviceFailure);
         DiscardTransmission(station);
       });
 }

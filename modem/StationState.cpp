@@ -21,6 +21,7 @@ void StationState::Reset() {
   OutDECSW.store(-1);
   mode_number.store(kDefaultModeNumber);
   modem.store(nullptr);
+  ptt.Configure(nullptr, PttTiming{});
 }
 
 StationState& ProcessStationState() {

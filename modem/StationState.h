@@ -25,6 +25,12 @@
 //   modem                   driver (builds, deletes)            link (Start), playback (tx_process)
 //   buf_sound_*.run         window (start, exit), driver        the audio thread
 //   buf_sound_*.state       the audio thread (Init: starting)   window, driver, link (playback open?)
+//   ptt: backend, timing    window (start, dialog), tool        link (keys), keyer thread (releases)
+//   ptt: audio end          playback (AudioEndsAt)              keyer thread
+//   ptt: cut request        keyer thread (time limit)           playback (TakeCutRequest)
+//   ptt: notice             keyer (limit, device, failures)     driver (status bar)
+//   ptt: release now        driver (mode change, exit),         -
+//                           playback (device lost)
 
 #include <array>
 #include <atomic>
@@ -35,6 +41,7 @@
 #include "modem/AudioRings.h"
 #include "engine/ModeTable.h"
 #include "modem/ProgDefaults.h"
+#include "modem/ptt/PttKeyer.h"
 #include "modem/WaveControl.h"
 
 namespace quillon {
@@ -78,11 +85,16 @@ struct StationState {
   // mode 93: standard output in the program, nullptr for none.
   std::FILE* diagnostic_output = stdout;
 
+  // Keys the transmitter around each transmission (none until configured);
+  // it has its own locks, so every thread above may call it. Declared before
+  // the audio records, so it outlives the playback thread they join.
+  PttKeyer ptt;
+
   WaveControl buf_sound_in;
   WaveControl buf_sound_out;
 
   // Back to station start: rings empty, staging block empty, progdefaults
-  // zero, devices and mode to their defaults. Only while no thread of the
+  // zero, devices, mode and keying to their defaults. Only while no thread of the
   // station runs and no adapter exists.
   void Reset();
 };

@@ -68,6 +68,12 @@ class AlsaStream : public AudioStream {
       return snd_pcm_writei(pcm_.get(), block + done, kPeriodFrames - done);
     });
   }
+  // Queued frames plus the device's own latency, in 8000 Hz frames even
+  // through the plug layer's resampling.
+  long PendingSamples() override {
+    snd_pcm_sframes_t delay = 0;
+    return snd_pcm_delay(pcm_.get(), &delay) == 0 && delay >= 0 ? static_cast<long>(delay) : -1;
+  }
 
  private:
   // Moves one whole period, recovering from underruns, overruns and

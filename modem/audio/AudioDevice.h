@@ -27,6 +27,10 @@ class AudioStream {
   virtual bool Read(int16_t* block) = 0;
   // Playback: queues block[0..511]; false when the device failed for good.
   virtual bool Write(const int16_t* block) = 0;
+  // Playback: how many samples written so far the device has yet to play,
+  // so the transmitter stays keyed until the last of them is out; -1 when
+  // the device cannot tell.
+  virtual long PendingSamples() { return -1; }
 };
 
 // A source of devices: lists them and opens one by its number in the list.

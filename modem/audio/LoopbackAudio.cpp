@@ -80,12 +80,20 @@ class LoopbackStream : public AudioStream {
   bool Write(const int16_t* block) override {
     clock_.WaitForNextBlock();
     wire_->Play(block);
+    last_write_ = BlockClock::Clock::now();
     return true;
+  }
+  // A block plays from its due time (when Write returns) for one block time.
+  long PendingSamples() override {
+    const double elapsed = std::chrono::duration<double>(BlockClock::Clock::now() - last_write_).count();
+    const double played = elapsed * kSampleRateHz * wire_->speed;
+    return played >= kAudioBlockSamples ? 0 : static_cast<long>(kAudioBlockSamples - played);
   }
 
  private:
   std::shared_ptr<LoopbackAudio::Wire> wire_;
   BlockClock clock_;
+  BlockClock::Clock::time_point last_write_{};
 };
 
 }  // namespace

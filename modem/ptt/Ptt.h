@@ -20,6 +20,8 @@ class Ptt {
   virtual bool Release(std::string& error) = 0;
   // Whether the radio can be reached, without keying it.
   virtual bool Check(std::string& error) = 0;
+  // False for a backend that never keys anything: no lead to wait for.
+  virtual bool KeysRadio() const { return true; }
 };
 
 // none and vox: the program never keys anything (the radio's VOX, or the
@@ -29,6 +31,7 @@ class NoPtt : public Ptt {
   bool Key(std::string&) override { return true; }
   bool Release(std::string&) override { return true; }
   bool Check(std::string&) override { return true; }
+  bool KeysRadio() const override { return false; }
 };
 
 }  // namespace quillon

@@ -47,6 +47,7 @@ bool PttKeyer::KeyForTransmission(std::string& error) {
   std::chrono::milliseconds lead;
   {
     std::lock_guard<std::mutex> backend(backend_mutex_);
+    if (!ptt_->KeysRadio()) return true;  // none or VOX: the audio goes out as it always did
     if (!ptt_->Key(error)) return false;
     std::lock_guard<std::mutex> lock(state_mutex_);
     keyed_ = true;
