@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "shell/Commands.h"
+#include "shell/DeviceMemory.h"
 #include "shell/Layout.h"
 #include "shell/MenuTable.h"
 #include "link/Cp1251.h"
@@ -224,6 +225,7 @@ void MainWindow::ChooseMode(int id) {
 // The driver thread watches the device numbers and reopens a device whose
 // number changed.
 void MainWindow::ChooseDevice(int id) {
+  RememberDevice(context_.home_directory, &context_.devices, id);
   if (id <= kLastInputMenuId) {
     context_.move_v.SetInputMenuId(id);
     context_.station.InDECSW.store(context_.move_v.InputDeviceNumber());

@@ -7,6 +7,7 @@
 #include "modem/audio/AudioDevices.h"
 #include "engine/ModeTable.h"
 #include "modem/SoundCard.h"
+#include "shell/DeviceMemory.h"
 #include "shell/qt/StatusIcons.h"
 
 namespace quillon {
@@ -21,6 +22,7 @@ Program::~Program() {
 void Program::Start() {
   ReadSettings(settings_path_, move_v_);
   if (move_v_.ModeNumber() == 0) move_v_.SetModeNumber(kDefaultModeNumber);
+  UseRememberedDevices(context_.home_directory, context_.devices, move_v_);
 
   window_ = std::make_unique<MainWindow>(ShellContext{move_v_, context_.station, context_.devices,
                                                       context_.home_directory, context_.open_archive});

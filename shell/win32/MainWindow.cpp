@@ -7,6 +7,7 @@
 #include "link/LinkState.h"
 #include "modem/StationState.h"
 #include "shell/Commands.h"
+#include "shell/DeviceMemory.h"
 #include "shell/Layout.h"
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
@@ -106,11 +107,13 @@ bool RunCommand(HWND window, int id, int code) {
   }
   // Only 16 devices per direction can be chosen; further items do nothing.
   if (id >= kDefaultInputMenuId && id <= kLastInputMenuId) {
+    RememberDevice(HomeDirect, ShellAudioDevices, id);
     move_v.SetInputMenuId(id);
     station.InDECSW.store(move_v.InputDeviceNumber());
     return true;
   }
   if (id >= kDefaultOutputMenuId && id <= kLastOutputMenuId) {
+    RememberDevice(HomeDirect, ShellAudioDevices, id);
     move_v.SetOutputMenuId(id);
     station.OutDECSW.store(move_v.OutputDeviceNumber());
     return true;

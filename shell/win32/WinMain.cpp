@@ -13,6 +13,7 @@
 #include "modem/Driver.h"
 #include "modem/SoundCard.h"
 #include "modem/StationState.h"
+#include "shell/DeviceMemory.h"
 #include "shell/Layout.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
@@ -70,6 +71,7 @@ int RunProgram(HINSTANCE instance) {
   AudioDevices devices;
   ShellAudioDevices = &devices;
   WindowView view;
+  UseRememberedDevices(HomeDirect, devices, move_v);
 
   station.InDECSW.store(move_v.InputDeviceNumber());
   station.OutDECSW.store(move_v.OutputDeviceNumber());
