@@ -116,7 +116,9 @@ void WaitBeforeReopening(WaveControl& record, Idle idle) {
 // block per pass while the owner lets it run, and close the device before
 // reporting it closed. A device that will not open, or that refuses block
 // after block, is reported lost and opened again every few seconds; `idle`
-// runs while it is lost.
+// runs while it is lost. A device opened again counts as back only once it
+// has taken a block: one that opens but takes nothing (a driver without a
+// card behind it) stays lost.
 template <class MoveBlock, class Idle>
 int RunStream(WaveControl& record, AudioBackend& devices, AudioDirection direction, MoveBlock move_block,
               Idle idle) {
@@ -124,17 +126,14 @@ int RunStream(WaveControl& record, AudioBackend& devices, AudioDirection directi
   bool first = true;
   while (Running(record)) {
     std::unique_ptr<AudioStream> stream = OpenDevice(record, devices, direction, first);
+    if (stream && first) record.state.store(kWaveOpen, std::memory_order_release);
     first = false;
-    if (!stream) {
-      record.state.store(kWaveLost, std::memory_order_release);
-      WaitBeforeReopening(record, idle);
-      continue;
-    }
-    record.state.store(kWaveOpen, std::memory_order_release);
     int refusals = 0;
-    while (Running(record)) {
+    while (stream && Running(record)) {
       if (move_block(*stream, block)) {
         refusals = 0;
+        if (record.state.load(std::memory_order_relaxed) != kWaveOpen)
+          record.state.store(kWaveOpen, std::memory_order_release);
         continue;
       }
       if (++refusals == kRefusalsBeforeLost) break;
@@ -142,7 +141,9 @@ int RunStream(WaveControl& record, AudioBackend& devices, AudioDirection directi
       std::this_thread::sleep_for(kBlockTime);
     }
     stream.reset();
-    if (Running(record)) record.state.store(kWaveLost, std::memory_order_release);
+    if (!Running(record)) break;
+    record.state.store(kWaveLost, std::memory_order_release);
+    WaitBeforeReopening(record, idle);
   }
   record.state.store(kWaveClosed, std::memory_order_release);
   return 0;

@@ -177,6 +177,48 @@ TEST_F(DeviceLoss, UnpluggedCardEndsTheTransmissionAndIsFoundAgainByName) {
   EXPECT_EQ(Archive().find("cut off"), std::string::npos);
 }
 
+// A driver that opens but never takes a block (a sound system with no card
+// behind it): the transmission is ended, and the device, opened again and
+// again, never counts as back.
+class TakesNothing : public AudioBackend {
+ public:
+  std::vector<std::string> ListDevices(AudioDirection) override { return {"no card"}; }
+  std::unique_ptr<AudioStream> Open(AudioDirection, int) override {
+    ++opened;
+    return std::make_unique<Stream>();
+  }
+  std::atomic<int> opened{0};
+
+ private:
+  struct Stream : AudioStream {
+    bool Read(int16_t*) override { return false; }
+    bool Write(const int16_t*) override { return false; }
+  };
+};
+
+TEST(DeviceLossAtTheSoundCard, DeviceThatTakesNothingEndsTheTransmissionAndStaysLost) {
+  LinkState link;
+  StationState station(link, 8);
+  TakesNothing device;
+  link.start_prd = 1;  // a transmission under way (no adapter: it simply ends)
+  ASSERT_EQ(InitWaveOut(station, device, 0), 1);
+  ASSERT_TRUE(WaitFor([&] { return station.buf_sound_out.state.load() == kWaveLost; }, 2s));
+  EXPECT_TRUE(WaitFor([&] { return link.start_prd.load() == 0 && link.ZeroYes.load() == 1; }, 1s));
+  // Opened again after the 3 s wait, refused again: lost all along.
+  bool ever_open = false;
+  WaitFor(
+      [&] {
+        ever_open = ever_open || station.buf_sound_out.state.load() == kWaveOpen;
+        return device.opened.load() >= 2;
+      },
+      5s);
+  EXPECT_GE(device.opened.load(), 2);
+  EXPECT_FALSE(ever_open);
+  EXPECT_FALSE(PlaybackOpen(station));
+  EXPECT_EQ(CloseWaveOut(station), 0);
+  EXPECT_EQ(station.buf_sound_out.state.load(), kWaveClosed);
+}
+
 TEST(DeviceAlerts, OneMessagePerChangeAndNoneForTheOperatorsOwnChanges) {
   LinkState link;
   StationState station(link, 8);
