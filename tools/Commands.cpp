@@ -101,17 +101,6 @@ const char kChannelHelp[] =
 
 void PrintHelp(const char* help) { std::fputs(help, stdout); }
 
-std::string MessageText(const Args& args) {
-  const std::string charset = args.Text("charset", "utf8");
-  if (charset != "utf8" && charset != "cp1251") throw CliError("--charset is utf8 or cp1251, not '" + charset + "'");
-  if (args.Has("text") == args.Has("input")) throw CliError("give the message with either -t TEXT or -i FILE");
-  if (args.Has("text") && charset == "cp1251") throw CliError("--charset cp1251 applies to -i FILE only");
-  const std::string raw = args.Has("text") ? args.Text("text") : ReadTextFile(args.Text("input"));
-  const std::string cp1251 = charset == "cp1251" ? raw : Utf8ToCp1251Strict(raw);
-  CheckUpperPaneText(cp1251);
-  return cp1251;
-}
-
 Audio WithSilence(const Audio& audio, double lead_s, double tail_s) {
   Audio padded(static_cast<std::size_t>(std::lround(lead_s * kSampleRateHz)), 0);
   padded.insert(padded.end(), audio.begin(), audio.end());
@@ -125,6 +114,17 @@ std::string OnePositional(const Args& args, const char* what) {
 }
 
 }  // namespace
+
+std::string MessageText(const Args& args) {
+  const std::string charset = args.Text("charset", "utf8");
+  if (charset != "utf8" && charset != "cp1251") throw CliError("--charset is utf8 or cp1251, not '" + charset + "'");
+  if (args.Has("text") == args.Has("input")) throw CliError("give the message with either -t TEXT or -i FILE");
+  if (args.Has("text") && charset == "cp1251") throw CliError("--charset cp1251 applies to -i FILE only");
+  const std::string raw = args.Has("text") ? args.Text("text") : ReadTextFile(args.Text("input"));
+  const std::string cp1251 = charset == "cp1251" ? raw : Utf8ToCp1251Strict(raw);
+  CheckUpperPaneText(cp1251);
+  return cp1251;
+}
 
 int RunEncode(const Words& words) {
   const Args args(words, {{"mode", 'm', true}, {"text", 't', true}, {"input", 'i', true}, {"charset", 0, true},

@@ -22,6 +22,11 @@ int RunSpeed(const Words& words);
 int RunReportBench(const Words& words);
 int RunDemo(const Words& words);
 int RunDevices(const Words& words);
+int RunSend(const Words& words);
+
+// The message of -t TEXT or -i FILE (with --charset utf8|cp1251) as the
+// upper pane would hand it to the link, in cp1251; throws CliError.
+std::string MessageText(const Args& args);
 
 // The ranges of the options that several subcommands share.
 // Silence before and after a transmission: ten minutes each at most.

@@ -21,7 +21,8 @@ const char kHelp[] =
     "  bench speed        receive and transmit real-time factors per mode\n"
     "  bench report       how well the frames' signal reports tell SNR and offset\n"
     "  demo               one message from one station to another over the channel\n"
-    "  devices            the sound devices by the names the options take\n";
+    "  devices            the sound devices by the names the options take\n"
+    "  send               one message through the sound card, keying the transmitter\n";
 
 int Dispatch(const std::string& command, const quillon::Words& rest) {
   using namespace quillon;
@@ -30,6 +31,7 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
   if (command == "channel") return RunChannel(rest);
   if (command == "demo") return RunDemo(rest);
   if (command == "devices") return RunDevices(rest);
+  if (command == "send") return RunSend(rest);
   if (command == "bench") {
     const std::string which = rest.empty() ? "" : rest[0];
     const Words bench_rest(rest.empty() ? rest.end() : rest.begin() + 1, rest.end());
