@@ -413,11 +413,29 @@ TEST_F(Cli, SamplesThatAreNoNumbersAreSilenceAndSaidOnce) {
 }
 
 TEST_F(Cli, EverySubcommandHasHelp) {
-  for (const char* command : {"encode", "decode", "channel", "bench sensitivity", "bench speed", "demo"}) {
+  for (const char* command : {"encode", "decode", "channel", "bench sensitivity", "bench speed", "demo", "devices"}) {
     const RunResult run = Shell(std::string("CLI ") + command + " --help");
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_EQ(run.out.rfind("usage: quillon-cli " + std::string(command), 0), 0u) << command << ": " << run.out;
   }
+}
+
+// Each direction lists the system default first and the program's own two
+// devices last, by the names --output and the settings file take.
+TEST_F(Cli, DevicesListsBothDirectionsWithTheProgramsOwnDevices) {
+  const RunResult run = Shell("CLI devices");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::size_t input = run.out.find("input devices (capture):\n  default ");
+  const std::size_t output = run.out.find("output devices (playback):\n  default ");
+  ASSERT_EQ(input, 0u) << run.out;
+  ASSERT_NE(output, std::string::npos) << run.out;
+  for (std::size_t from : {input, output}) {
+    const std::size_t loopback = run.out.find("\n  Quillon loopback\n", from);
+    EXPECT_NE(loopback, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\n  Quillon null (silence)\n", from), loopback + 19) << run.out;
+  }
+  EXPECT_EQ(Shell("CLI devices --output").out.find("input"), std::string::npos);
+  ExpectRefusedInOneLine({{"CLI devices --input --output", "not both"}, {"CLI devices pulse", "no file or name"}});
 }
 
 TEST_F(Cli, DemoDeliversTheDefaultMessage) {
