@@ -30,7 +30,9 @@ std::string ForView(const std::string& name) {
 #endif
 }
 
+// A number past the end of the list (from a damaged init.ini, say) has no name.
 std::string Quoted(const std::string& name) {
+  if (name.empty()) return Utf8ToCp1251("(нет в списке устройств)");
   return Utf8ToCp1251("«") + ForView(name) + Utf8ToCp1251("»");
 }
 

@@ -250,6 +250,13 @@ TEST(DeviceAlerts, OneMessagePerChangeAndNoneForTheOperatorsOwnChanges) {
   EXPECT_EQ(alerts.Check(), "");
   station.buf_sound_in.state = kWaveLost;
   EXPECT_EQ(Cp1251ToUtf8(alerts.Check()), "Вход звука «mic» недоступен: приём остановлен; повтор каждые 3 с");
+
+  station.buf_sound_out.name = "";  // a number past the end of the list
+  station.buf_sound_out.state = kWaveOpen;
+  alerts.Check();
+  station.buf_sound_out.state = kWaveLost;
+  EXPECT_EQ(Cp1251ToUtf8(alerts.Check()),
+            "Выход звука (нет в списке устройств) недоступен: передача невозможна; повтор каждые 3 с");
 }
 
 }  // namespace
