@@ -43,7 +43,6 @@ void PttKeyer::EnsureWorker() {
 }
 
 bool PttKeyer::KeyForTransmission(std::string& error) {
-  EnsureWorker();
   std::chrono::milliseconds lead;
   {
     std::lock_guard<std::mutex> backend(backend_mutex_);
@@ -57,6 +56,7 @@ bool PttKeyer::KeyForTransmission(std::string& error) {
     cut_requested_.store(false, std::memory_order_release);
     lead = timing_.lead;
   }
+  EnsureWorker();  // the first keying starts the thread that releases
   wake_.notify_all();
   std::this_thread::sleep_for(lead);
   return true;

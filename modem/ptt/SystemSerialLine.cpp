@@ -104,11 +104,11 @@ class TermiosSerialLine : public SerialLineDriver {
       fd_ = -1;
       return false;
     }
-    // Closing must not drop or raise lines behind our back (HUPCL drops DTR,
-    // which is what we want anyway, but without a hang-up on the port).
+    // RTS is ours to drive, not hardware flow control's; CLOCAL: the port
+    // ignores the carrier line a PTT interface does not have.
     termios settings{};
     if (tcgetattr(fd_, &settings) == 0) {
-      settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);  // RTS is ours, not flow control's
+      settings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
       settings.c_cflag |= CLOCAL;
       tcsetattr(fd_, TCSANOW, &settings);
     }
