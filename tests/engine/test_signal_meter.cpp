@@ -66,7 +66,7 @@ TEST_F(SignalMeterTest, TheSpanTakesItsOwnSpectraAndTheBandStandsAgainstTheNoise
 // Ahead of the meter the rate converter lowers the upper part of the
 // spectrum; measured as it came in, the noise is the same on both sides.
 TEST_F(SignalMeterTest, BinsAreTakenAsTheyCameInBeforeTheConverter) {
-  // A two-tap average: power gain cos^2(pi f / fs), 10 dB down at 3.2 kHz.
+  // A two-tap average: power gain cos^2(pi f / fs), 20 dB down at 3.75 kHz.
   std::vector<double> average = {0.5, 0.5};
   meter_.SetResponse(average.data(), 2);
   for (std::uint64_t end = 2047; end < 4096 + 2047; end += 1024) {
