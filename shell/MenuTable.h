@@ -2,7 +2,7 @@
 // The menus' labels and command ids. The main menu bar "MENU_1":
 //   "&Режимы": 101 "&Вход звука", 102 "&Выход звука",
 //              sub-menu "&Режим OLIVIA" (301..319, see modem/ModeTable.h),
-//              108 "&Выход"
+//              108 "&Выход", 109 "&Передатчик…" (the keying dialog)
 //   "&О программе": 201 "&Описание", 202 "&Автор"
 // The device pop-ups "MENU_WIn" and "MENU_WOut", each one sub-menu "&Режимы"
 // holding the default item, to which the devices are appended.
@@ -23,6 +23,7 @@ constexpr MenuItem kSoundInputItem{101, "&Вход звука"};
 constexpr MenuItem kSoundOutputItem{102, "&Выход звука"};
 constexpr char kOliviaModeMenuLabel[] = "&Режим OLIVIA";
 constexpr MenuItem kExitItem{108, "&Выход"};
+constexpr MenuItem kPttItem{109, "&Передатчик…"};
 
 constexpr char kAboutMenuLabel[] = "&О программе";
 constexpr MenuItem kDescriptionItem{201, "&Описание"};

@@ -18,6 +18,7 @@ MainMenus::MainMenus(QMenuBar& bar, CommandHandler handler) : handler_(std::move
   QMenu* olivia = modes->addMenu(QString::fromUtf8(kOliviaModeMenuLabel));
   for (const OliviaMode& mode : kOliviaModes) AddItem(*olivia, mode.menu_id, mode.label)->setCheckable(true);
   AddItem(*modes, kExitItem.id, kExitItem.label);
+  AddItem(*modes, kPttItem.id, kPttItem.label);
 
   QMenu* about = bar.addMenu(QString::fromUtf8(kAboutMenuLabel));
   AddItem(*about, kDescriptionItem.id, kDescriptionItem.label);

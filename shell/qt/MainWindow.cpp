@@ -18,6 +18,7 @@
 #include "shell/MenuTable.h"
 #include "link/Cp1251.h"
 #include "shell/Texts.h"
+#include "shell/qt/PttDialog.h"
 #include "shell/qt/StatusIcons.h"
 
 namespace quillon {
@@ -188,6 +189,9 @@ bool MainWindow::RunCommand(int id) {
     case kExitItem.id:
       close();
       return true;
+    case kPttItem.id:
+      OpenPttDialog();
+      return true;
     case kDescriptionItem.id:
       ShowMessage(kDescriptionTitle, kDescriptionText);
       return true;
@@ -258,6 +262,11 @@ void MainWindow::OpenArchive() {
   if (std::FILE* file = std::fopen(path.c_str(), "a")) std::fclose(file);
   if (!context_.open_archive || !context_.open_archive(path))
     SetStatusText(QString::fromUtf8(kArchiveEditorFailedText));
+}
+
+void MainWindow::OpenPttDialog() {
+  PttDialog dialog(context_.station.ptt, context_.home_directory, this);
+  dialog.exec();
 }
 
 void MainWindow::ShowMessage(const char* title, const char* text) {

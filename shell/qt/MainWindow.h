@@ -101,6 +101,7 @@ class MainWindow : public QMainWindow {
   void ChooseMode(int id);
   void ChooseDevice(int id);
   void OpenArchive();
+  void OpenPttDialog();
   void ShowMessage(const char* title, const char* text);
   void LowerPaneNotification();
 

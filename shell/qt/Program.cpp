@@ -8,6 +8,7 @@
 #include "engine/ModeTable.h"
 #include "modem/SoundCard.h"
 #include "shell/DeviceMemory.h"
+#include "shell/PttForm.h"
 #include "shell/qt/StatusIcons.h"
 
 namespace quillon {
@@ -23,6 +24,7 @@ void Program::Start() {
   ReadSettings(settings_path_, move_v_);
   if (move_v_.ModeNumber() == 0) move_v_.SetModeNumber(kDefaultModeNumber);
   UseRememberedDevices(context_.home_directory, context_.devices, move_v_);
+  UseStoredPttSettings(context_.home_directory, context_.station.ptt);
 
   window_ = std::make_unique<MainWindow>(ShellContext{move_v_, context_.station, context_.devices,
                                                       context_.home_directory, context_.open_archive});

@@ -126,10 +126,11 @@ class MainWindowTest : public QObject {
     const QList<QAction*> bar = f.window->menuBar()->actions();
     QCOMPARE(Labels(bar), (QStringList{"&Режимы", "&О программе"}));
     QMenu* modes = bar[0]->menu();
-    QCOMPARE(Labels(modes->actions()), (QStringList{"&Вход звука", "&Выход звука", "&Режим OLIVIA", "&Выход"}));
+    QCOMPARE(Labels(modes->actions()), (QStringList{"&Вход звука", "&Выход звука", "&Режим OLIVIA", "&Выход", "&Передатчик…"}));
     QCOMPARE(modes->actions()[0]->data().toInt(), 101);
     QCOMPARE(modes->actions()[1]->data().toInt(), 102);
     QCOMPARE(modes->actions()[3]->data().toInt(), 108);
+    QCOMPARE(modes->actions()[4]->data().toInt(), 109);
     QMenu* olivia = modes->actions()[2]->menu();
     QVERIFY(olivia != nullptr);
     QCOMPARE(olivia->actions().size(), 19);
