@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 #include "shell/Settings.h"

@@ -14,6 +14,7 @@
 #include "shell/Texts.h"
 #include "shell/win32/BandStrip.h"
 #include "shell/win32/Menus.h"
+#include "shell/win32/PttDialog.h"
 #include "shell/win32/ShellWindows.h"
 #include "shell/win32/StatusIcon.h"
 
@@ -129,6 +130,9 @@ bool RunCommand(HWND window, int id, int code) {
       return true;
     case kExitItem.id:
       DestroyWindow(window);
+      return true;
+    case kPttItem.id:
+      ShowPttDialog(window, hInst, station.ptt, HomeDirect);
       return true;
     case kDescriptionItem.id:
       MessageBoxA(nullptr, kDescriptionText, kDescriptionTitle, MB_OK);

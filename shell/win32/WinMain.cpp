@@ -14,6 +14,7 @@
 #include "modem/SoundCard.h"
 #include "modem/StationState.h"
 #include "shell/DeviceMemory.h"
+#include "shell/PttForm.h"
 #include "shell/Layout.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
@@ -72,6 +73,7 @@ int RunProgram(HINSTANCE instance) {
   ShellAudioDevices = &devices;
   WindowView view;
   UseRememberedDevices(HomeDirect, devices, move_v);
+  UseStoredPttSettings(HomeDirect, station.ptt);
 
   station.InDECSW.store(move_v.InputDeviceNumber());
   station.OutDECSW.store(move_v.OutputDeviceNumber());
