@@ -228,6 +228,9 @@ bool PttCheck::Start(PttKeyer& keyer, const PttSettings& settings) {
   if (result_.valid()) return false;
   changed_keyer_ = true;
   result_ = std::async(std::launch::async, [&keyer, settings] {
+    // Giving the keyer new settings would release a radio a transmission
+    // has keyed, in the middle of the message.
+    if (keyer.Keyed()) return kPttCheckFailedPrefix + std::string(kPttCheckWhileKeyedText);
     std::string error;
     if (ConfigureKeyer(keyer, settings, error) && keyer.TestKey(kKeyedFor, error)) return std::string(kPttCheckPassedText);
     return kPttCheckFailedPrefix + error;

@@ -104,5 +104,6 @@ class PttCheck {
 constexpr char kPttCheckRunningText[] = "Проверка: передатчик включён на 1 с…";
 constexpr char kPttCheckPassedText[] = "Передатчик включался на 1 с и выключен.";
 constexpr char kPttCheckFailedPrefix[] = "Проверка не удалась: ";
+constexpr char kPttCheckWhileKeyedText[] = "идёт передача, проверьте после неё.";
 
 }  // namespace quillon

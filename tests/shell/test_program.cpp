@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "link/Archive.h"
@@ -87,6 +88,19 @@ class ProgramTest : public QObject {
     const QRect at = f.exit_place;
     QCOMPARE(SettingsInts(bytes), (std::vector<int>{501, 401, static_cast<int16_t>(at.x()), static_cast<int16_t>(at.y()),
                                                     at.x(), at.y(), at.x() + at.width(), at.y() + at.height(), 101}));
+  }
+
+  // The keying chosen in the dialog before is the station's from the start.
+  void StartsWithTheStoredKeying() {
+    ProgramFixture f;
+    {
+      std::ofstream file(f.home.File("quillon.conf"));
+      file << "ptt = vox\nptt_lead_ms = 120\ntx_time_limit_s = 90\n";
+    }
+    f.Start();
+    QCOMPARE(f.station->ptt.Timing().lead.count(), 120);
+    QCOMPARE(f.station->ptt.Timing().time_limit.count(), 90);
+    f.Exit();
   }
 
   void ShortSettingsFileAndAStoredMode() {

@@ -11,6 +11,7 @@
 
 #include "modem/ptt/PttSpec.h"
 #include "shell/PttForm.h"
+#include "tests/support/RecordingPtt.h"
 #include "tests/support/TempHome.h"
 
 namespace quillon {
@@ -176,6 +177,22 @@ TEST(PttForm, CheckKeysThroughTheKeyerAndSaysWhatHappened) {
   while (!(result = check.TakeResult())) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(result->rfind(kPttCheckFailedPrefix, 0), 0u) << *result;
   EXPECT_GT(result->size(), std::string(kPttCheckFailedPrefix).size() + 5) << "the backend's reason follows";
+}
+
+TEST(PttForm, CheckLeavesARadioATransmissionHasKeyedAlone) {
+  PttKeyer keyer;
+  RecordingPtt::Log log;
+  keyer.Configure(std::make_unique<RecordingPtt>(log), PttTiming{std::chrono::milliseconds(0)});
+  std::string error;
+  ASSERT_TRUE(keyer.KeyForTransmission(error)) << error;
+  PttCheck check;
+  ASSERT_TRUE(check.Start(keyer, Settings("vox")));
+  std::optional<std::string> result;
+  while (!(result = check.TakeResult())) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(*result, std::string(kPttCheckFailedPrefix) + kPttCheckWhileKeyedText);
+  EXPECT_TRUE(keyer.Keyed());
+  EXPECT_TRUE(log.Keyed()) << "the transmission's radio was released by the check";
+  keyer.ReleaseNow(ReleaseCause::kExit);
 }
 
 }  // namespace
