@@ -51,7 +51,7 @@ TEST(PttForm, EveryMethodReadsBackAsTheSameSettings) {
   }
 }
 
-TEST(PttForm, FieldsFollowTheMethodAndBlanksDoNotCount) {
+TEST(PttForm, AnotherMethodStartsFromUsableFieldsAndBlanksDoNotCount) {
   PttFormFields fields = FieldsFromSettings(PttSettings{});
   EXPECT_EQ(fields.method, PttMethod::kNone);
   EXPECT_EQ(fields[PttField::kLead], "50");  // the keying's default lead
@@ -70,10 +70,6 @@ TEST(PttForm, FieldsFollowTheMethodAndBlanksDoNotCount) {
   EXPECT_EQ(FormatPttSpec(settings.spec), "hamlib:1:/dev/ttyUSB1");
   EXPECT_EQ(settings.timing.lead.count(), 75);
 
-  EXPECT_TRUE(PttFieldUsed(PttMethod::kRigctld, PttField::kPort));
-  EXPECT_FALSE(PttFieldUsed(PttMethod::kRigctld, PttField::kSerialPort));
-  EXPECT_TRUE(PttFieldUsed(PttMethod::kDtr, PttField::kSerialPort));
-  EXPECT_FALSE(PttFieldUsed(PttMethod::kNone, PttField::kLead));  // nothing keyed, nothing timed
 }
 
 TEST(PttForm, WrongInputNamesItsFieldAndSetsNothing) {
