@@ -137,13 +137,6 @@ TEST_F(PttDialogTest, OkWithRigctldFieldsWritesTheFileAndRekeysTheStation) {
   EXPECT_NE(text.find("ptt = rigctld:192.168.1.20:4600\n"), std::string::npos) << text;
   EXPECT_NE(text.find("ptt_tail_ms = 120\n"), std::string::npos) << text;
   EXPECT_EQ(keyer_.Timing().tail.count(), 120);
-
-  // Opened again, it shows what was saved.
-  ASSERT_NE(Open(), nullptr);
-  EXPECT_EQ(SendDlgItemMessageA(dialog_, kPttMethodListId, CB_GETCURSEL, 0, 0), static_cast<int>(PttMethod::kRigctld));
-  EXPECT_EQ(Text(kPttFirstFieldId + static_cast<int>(PttField::kHost)), "192.168.1.20");
-  Press(IDCANCEL);
-  EXPECT_FALSE(IsWindow(dialog_));
 }
 
 TEST_F(PttDialogTest, WrongInputStaysWithItsMessageBesideTheField) {
@@ -169,11 +162,7 @@ TEST_F(PttDialogTest, WrongInputStaysWithItsMessageBesideTheField) {
   Pump();
   EXPECT_TRUE(SavePicture(dialog_, "ptt-dialog.bmp"));
 
-  // This build has no Hamlib: listed, said so, and refused at the list.
-  char label[128] = {};
-  SendDlgItemMessageA(dialog_, kPttMethodListId, CB_GETLBTEXT, static_cast<WPARAM>(PttMethod::kHamlib),
-                      reinterpret_cast<LPARAM>(label));
-  EXPECT_STREQ(label, PttMethodLabel(PttMethod::kHamlib, false));
+  // This build has no Hamlib: refused at the method list.
   Choose(PttMethod::kHamlib);
   EXPECT_FALSE(IsWindowVisible(message)) << "a new method starts without the old message";
   Type(PttField::kModel, "1");
