@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -52,19 +53,21 @@ class WatchedDevices : public AudioBackend {
   std::unique_ptr<AudioStream> Open(AudioDirection direction, int number) override {
     std::unique_ptr<AudioStream> stream = devices.Open(direction, number);
     if (!stream || direction == AudioDirection::Capture) return stream;
-    return std::make_unique<Stream>(std::move(stream), played);
+    return std::make_unique<Stream>(std::move(stream), played, refuse_blocks);
   }
 
   AudioDevices devices{nullptr};
   Played played;
+  std::atomic<bool> refuse_blocks{false};  // the playback device fails as an unplugged card does
 
  private:
   class Stream : public AudioStream {
    public:
-    Stream(std::unique_ptr<AudioStream> inner, Played& played) : inner_(std::move(inner)), played_(played) {}
+    Stream(std::unique_ptr<AudioStream> inner, Played& played, std::atomic<bool>& refuse)
+        : inner_(std::move(inner)), played_(played), refuse_(refuse) {}
     bool Read(int16_t* block) override { return inner_->Read(block); }
     bool Write(const int16_t* block) override {
-      if (!inner_->Write(block)) return false;
+      if (refuse_ || !inner_->Write(block)) return false;
       const Clock::time_point now = Clock::now();
       int first = -1, last = -1;
       for (int i = 0; i < kAudioBlockSamples; ++i) {
@@ -85,6 +88,7 @@ class WatchedDevices : public AudioBackend {
    private:
     std::unique_ptr<AudioStream> inner_;
     Played& played_;
+    std::atomic<bool>& refuse_;
   };
 };
 
@@ -124,6 +128,9 @@ class KeyedStation : public testing::Test {
   }
 
   TempHome home_;
+  // Before the station: its keyer may still release the radio while the
+  // station goes, after a failed test body.
+  RecordingPtt::Log log_;
   LinkState link_;
   StationState station_{link_};
   RecordingView view_;
@@ -133,13 +140,12 @@ class KeyedStation : public testing::Test {
 };
 
 TEST_F(KeyedStation, KeyedALeadBeforeTheFirstSampleAndReleasedATailAfterTheLast) {
-  RecordingPtt::Log log;
   const PttTiming timing{50ms, 20ms, 0s};
-  station_.ptt.Configure(std::make_unique<RecordingPtt>(log), timing);
+  station_.ptt.Configure(std::make_unique<RecordingPtt>(log_), timing);
   Start(103);  // OLIVIA_8_2000: about 3 s for this text
   PressTransmit("timing 73");
-  ASSERT_TRUE(WaitFor([&] { return log.Events().size() == 2; }, 30s)) << "keyed and released once";
-  const std::vector<RecordingPtt::Event> events = log.Events();
+  ASSERT_TRUE(WaitFor([&] { return log_.Events().size() == 2; }, 30s)) << "keyed and released once";
+  const std::vector<RecordingPtt::Event> events = log_.Events();
   ASSERT_TRUE(events[0].keyed);
   ASSERT_FALSE(events[1].keyed);
   std::lock_guard<std::mutex> lock(watched_.played.mutex);
@@ -195,13 +201,12 @@ TEST_F(KeyedStation, AnUnreachableRigctldRefusesTheMessage) {
 }
 
 TEST_F(KeyedStation, TheTimeLimitReleasesAndEndsALongTransmission) {
-  RecordingPtt::Log log;
-  station_.ptt.Configure(std::make_unique<RecordingPtt>(log), PttTiming{0ms, 0ms, 1s});
+  station_.ptt.Configure(std::make_unique<RecordingPtt>(log_), PttTiming{0ms, 0ms, 1s});
   Start(98);  // OLIVIA_4_2000
   PressTransmit("a message far longer than the one second this station may transmit for");
   ASSERT_TRUE(WaitFor([&] { return StatusShown("передача длилась дольше 1 с"); }, 10s));
   ASSERT_TRUE(WaitFor([&] { return link_.start_prd.load() == 0 && link_.PRD_R.load() == 0; }, 5s));
-  const std::vector<RecordingPtt::Event> events = log.Events();
+  const std::vector<RecordingPtt::Event> events = log_.Events();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_GE(events[1].at - events[0].at, 1s);
   // Nothing more is played once the radio is off: the audio stops with it.
@@ -213,6 +218,18 @@ TEST_F(KeyedStation, TheTimeLimitReleasesAndEndsALongTransmission) {
   // One block may have been queued while the limit struck, and the device
   // holds a few more (4 blocks of 64 ms at most).
   EXPECT_LE(last_sample - events[1].at, 400ms);
+}
+
+TEST_F(KeyedStation, APlaybackDeviceThatFailsMidMessageReleasesTheRadio) {
+  station_.ptt.Configure(std::make_unique<RecordingPtt>(log_), PttTiming{0ms, 0ms, 0s});
+  Start(98);  // OLIVIA_4_2000
+  PressTransmit("a message the failing card will not finish");
+  ASSERT_TRUE(WaitFor([&] { return link_.start_prd.load() == 1 && log_.Keyed(); }, 5s));
+  watched_.refuse_blocks = true;
+  // Four refused blocks of 64 ms make the device lost; then at once.
+  ASSERT_TRUE(WaitFor([&] { return !log_.Keyed(); }, 3s)) << "a dead card left the transmitter keyed";
+  EXPECT_TRUE(WaitFor([&] { return StatusShown("Передатчик выключен: звук не выводится"); }, 2s));
+  EXPECT_TRUE(WaitFor([&] { return link_.start_prd.load() == 0; }, 5s));
 }
 
 }  // namespace
