@@ -226,11 +226,11 @@ void PttCheck::Wait() {
 
 bool PttCheck::Start(PttKeyer& keyer, const PttSettings& settings) {
   if (result_.valid()) return false;
-  changed_keyer_ = true;
-  result_ = std::async(std::launch::async, [&keyer, settings] {
+  result_ = std::async(std::launch::async, [this, &keyer, settings] {
     // Giving the keyer new settings would release a radio a transmission
     // has keyed, in the middle of the message.
     if (keyer.Keyed()) return kPttCheckFailedPrefix + std::string(kPttCheckWhileKeyedText);
+    changed_keyer_.store(true);
     std::string error;
     if (ConfigureKeyer(keyer, settings, error) && keyer.TestKey(kKeyedFor, error)) return std::string(kPttCheckPassedText);
     return kPttCheckFailedPrefix + error;

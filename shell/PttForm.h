@@ -7,6 +7,7 @@
 // Texts are UTF-8 literals; the Windows build compiles narrow literals to
 // cp1251, so there they are the bytes the ...A calls expect.
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <optional>
@@ -88,7 +89,7 @@ class PttCheck {
   bool Running() const { return result_.valid(); }
   // Whether a check has given the keyer the dialog's settings: a dialog
   // left with "Отмена" then gives it back the ones it had.
-  bool ChangedKeyer() const { return changed_keyer_; }
+  bool ChangedKeyer() const { return changed_keyer_.load(); }
   // The text to show once the check has ended, nullopt while it runs or
   // when none was started.
   std::optional<std::string> TakeResult();
@@ -97,7 +98,7 @@ class PttCheck {
 
  private:
   std::future<std::string> result_;
-  bool changed_keyer_ = false;
+  std::atomic<bool> changed_keyer_{false};  // set by the check's own thread
 };
 
 // The texts the dialog shows while and after checking.

@@ -160,10 +160,10 @@ TEST(PttForm, CheckKeysThroughTheKeyerAndSaysWhatHappened) {
     PttCheck check;
     ASSERT_TRUE(check.Start(keyer, Settings("vox")));
     EXPECT_FALSE(check.Start(keyer, Settings("vox")));  // one at a time
-    EXPECT_TRUE(check.ChangedKeyer());
     std::optional<std::string> result;
     while (!(result = check.TakeResult())) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(*result, kPttCheckPassedText);
+    EXPECT_TRUE(check.ChangedKeyer());
     EXPECT_FALSE(check.Running());
   }
   // Port 1 on this computer: nothing listens there, the connection is refused.
@@ -188,6 +188,7 @@ TEST(PttForm, CheckLeavesARadioATransmissionHasKeyedAlone) {
   EXPECT_EQ(*result, std::string(kPttCheckFailedPrefix) + kPttCheckWhileKeyedText);
   EXPECT_TRUE(keyer.Keyed());
   EXPECT_TRUE(log.Keyed()) << "the transmission's radio was released by the check";
+  EXPECT_FALSE(check.ChangedKeyer()) << "Cancel would give the keyer settings and release the radio";
   keyer.ReleaseNow(ReleaseCause::kExit);
 }
 
