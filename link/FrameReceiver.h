@@ -29,13 +29,22 @@ constexpr float kFirmStrength = std::numeric_limits<float>::infinity();
 // character of such a frame must have been decided at least this firmly
 // (its winning Walsh magnitude over the rms of the 63 losing ones). A
 // character that noise alone decided wins by the largest of 64 Gaussian
-// magnitudes, about 2.2 to 2.8 rms. Calibrated on the channel simulator
-// (legacy 40-character frames, 8/500, 32/1000 and 4/2000, AWGN and moderate
-// fading, from 2.5 dB below to 1 dB above each 90 % point; 2020 frames whose
-// check character agreed): of the 17 with a wrong text, 15 lay below 2.8;
-// of the right ones, 3 % (AWGN) and 5 % (fading) did, nearly all at SNRs
-// where fewer than half the frames arrive anyway.
-constexpr float kConfidenceThreshold = 2.8f;
+// magnitudes, about 2.2 to 2.8 rms. Calibrated on the channel simulator with
+// legacy 40-character frames, 200 per 0.5 dB from 2 dB below to 1.5 dB above
+// each 90 % point, AWGN and moderate fading: at 2.8, 8/500 still let 2 of 200
+// frames through with a wrong text (AWGN, -12.5 dB); at 3.0 at most 1 of 200
+// at any SNR, for 0.2 dB at its 90 % point (16/500, 32/1000 and 8/250 were at
+// most 1 of 200 already at 2.8). The 4-tone modes carry only two characters
+// a block and need more: at 2.8, 4/2000 let 2 of 200 through under fading
+// and 2 of 400 in AWGN; at 3.2 none of 3200 under fading and at most 1 of
+// 400 in AWGN, for 0.4 dB at its 90 % point (-1.9 to -1.5 dB).
+constexpr float kConfidenceThreshold = 3.0f;
+constexpr float kFourToneConfidenceThreshold = 3.2f;
+
+// The gate for a mode of `bits_per_symbol` bits (tones = 2^bits).
+constexpr float ConfidenceThreshold(unsigned bits_per_symbol) {
+  return bits_per_symbol <= 2 ? kFourToneConfidenceThreshold : kConfidenceThreshold;
+}
 
 struct ReceivedFrame {
   std::string text;   // cp1251, decoded from the stored link bytes

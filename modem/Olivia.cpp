@@ -295,7 +295,7 @@ std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station) 
 FrameReceiverSettings LinkReceiveSettings(const OliviaMode& mode) {
   FrameReceiverSettings settings;
   settings.extension_wait_s = ExtensionWaitSeconds(mode.BlockSeconds(), mode.BitsPerSymbol());
-  settings.confidence_threshold = kConfidenceThreshold;
+  settings.confidence_threshold = ConfidenceThreshold(mode.BitsPerSymbol());
   return settings;
 }
 
