@@ -43,50 +43,50 @@ bool HasBlank(const std::string& text) { return text.find_first_of(" \t\r\n") !=
 
 PttFormError Wrong(PttField field, const char* message) { return PttFormError{static_cast<int>(field), message}; }
 
-// The keying spec of the method's fields, each checked with the message the
-// operator needs; the spec's text is then read back by the keying parser.
-std::optional<PttFormError> SpecFromFields(const PttFormFields& fields, bool hamlib_available, PttSpec& spec) {
+// The keying choice of the method's fields, each checked with the message the
+// operator needs; the choice's text is then read back by the keying parser.
+std::optional<PttFormError> ChoiceFromFields(const PttFormFields& fields, bool hamlib_available, PttChoice& choice) {
   auto text = [&fields](PttField field) { return Trimmed(fields[field]); };
   long long number = 0;
   switch (fields.method) {
     case PttMethod::kNone:
-      spec.kind = fields.vox ? PttSpec::Kind::kVox : PttSpec::Kind::kNone;
+      choice.kind = fields.vox ? PttChoice::Kind::kVox : PttChoice::Kind::kNone;
       return std::nullopt;
     case PttMethod::kRigctld:
-      spec.kind = PttSpec::Kind::kRigctld;
-      spec.host = text(PttField::kHost);
-      if (spec.host.empty()) return Wrong(PttField::kHost, "Укажите адрес компьютера с rigctld, например 127.0.0.1.");
-      if (HasBlank(spec.host)) return Wrong(PttField::kHost, "В адресе не может быть пробелов.");
+      choice.kind = PttChoice::Kind::kRigctld;
+      choice.host = text(PttField::kHost);
+      if (choice.host.empty()) return Wrong(PttField::kHost, "Укажите адрес компьютера с rigctld, например 127.0.0.1.");
+      if (HasBlank(choice.host)) return Wrong(PttField::kHost, "В адресе не может быть пробелов.");
       if (!ReadWhole(text(PttField::kPort), 1, 65535, number))
         return Wrong(PttField::kPort, "Порт rigctld — целое число от 1 до 65535 (обычно 4532).");
-      spec.port = static_cast<int>(number);
+      choice.port = static_cast<int>(number);
       return std::nullopt;
     case PttMethod::kHamlib:
-      spec.kind = PttSpec::Kind::kHamlib;
+      choice.kind = PttChoice::Kind::kHamlib;
       if (!hamlib_available)
         return PttFormError{kPttMethodRow, "Hamlib в этой сборке недоступен: выберите rigctld."};
       if (!ReadWhole(text(PttField::kModel), 1, 2147483647, number))
         return Wrong(PttField::kModel, "Модель — номер трансивера в Hamlib, целое число больше 0 (список: rigctl -l).");
-      spec.model = static_cast<int>(number);
-      spec.device = text(PttField::kRigPort);
-      if (spec.device.empty())
+      choice.model = static_cast<int>(number);
+      choice.device = text(PttField::kRigPort);
+      if (choice.device.empty())
         return Wrong(PttField::kRigPort, "Укажите порт трансивера, например /dev/ttyUSB0 или COM3.");
-      if (HasBlank(spec.device)) return Wrong(PttField::kRigPort, "В имени порта не может быть пробелов.");
-      spec.speed = 0;  // empty: the rig's own default speed
+      if (HasBlank(choice.device)) return Wrong(PttField::kRigPort, "В имени порта не может быть пробелов.");
+      choice.speed = 0;  // empty: the rig's own default speed
       if (!text(PttField::kSpeed).empty()) {
         // The top is above any UART.
         if (!ReadWhole(text(PttField::kSpeed), 0, 4000000, number))
           return Wrong(PttField::kSpeed, "Скорость — целое число бод, например 9600 (пусто или 0 — как у трансивера).");
-        spec.speed = static_cast<int>(number);
+        choice.speed = static_cast<int>(number);
       }
       return std::nullopt;
     case PttMethod::kRts:
     case PttMethod::kDtr:
-      spec.kind = fields.method == PttMethod::kRts ? PttSpec::Kind::kRts : PttSpec::Kind::kDtr;
-      spec.device = text(PttField::kSerialPort);
-      if (spec.device.empty())
+      choice.kind = fields.method == PttMethod::kRts ? PttChoice::Kind::kRts : PttChoice::Kind::kDtr;
+      choice.device = text(PttField::kSerialPort);
+      if (choice.device.empty())
         return Wrong(PttField::kSerialPort, "Укажите последовательный порт, например /dev/ttyUSB0 или COM3.");
-      if (HasBlank(spec.device)) return Wrong(PttField::kSerialPort, "В имени порта не может быть пробелов.");
+      if (HasBlank(choice.device)) return Wrong(PttField::kSerialPort, "В имени порта не может быть пробелов.");
       return std::nullopt;
   }
   return PttFormError{kPttMethodRow, "Выберите способ управления передатчиком."};
@@ -128,30 +128,30 @@ bool PttFieldUsed(PttMethod method, PttField field) {
 
 PttFormFields FieldsFromSettings(const PttSettings& settings) {
   PttFormFields fields;
-  const PttSpec& spec = settings.spec;
+  const PttChoice& choice = settings.choice;
   fields[PttField::kHost] = kDefaultRigctldHost;
   fields[PttField::kPort] = std::to_string(kDefaultRigctldPort);
-  switch (spec.kind) {
-    case PttSpec::Kind::kNone:
-    case PttSpec::Kind::kVox:
+  switch (choice.kind) {
+    case PttChoice::Kind::kNone:
+    case PttChoice::Kind::kVox:
       fields.method = PttMethod::kNone;
-      fields.vox = spec.kind == PttSpec::Kind::kVox;
+      fields.vox = choice.kind == PttChoice::Kind::kVox;
       break;
-    case PttSpec::Kind::kRigctld:
+    case PttChoice::Kind::kRigctld:
       fields.method = PttMethod::kRigctld;
-      fields[PttField::kHost] = spec.host;
-      fields[PttField::kPort] = std::to_string(spec.port);
+      fields[PttField::kHost] = choice.host;
+      fields[PttField::kPort] = std::to_string(choice.port);
       break;
-    case PttSpec::Kind::kHamlib:
+    case PttChoice::Kind::kHamlib:
       fields.method = PttMethod::kHamlib;
-      fields[PttField::kModel] = std::to_string(spec.model);
-      fields[PttField::kRigPort] = spec.device;
-      if (spec.speed != 0) fields[PttField::kSpeed] = std::to_string(spec.speed);
+      fields[PttField::kModel] = std::to_string(choice.model);
+      fields[PttField::kRigPort] = choice.device;
+      if (choice.speed != 0) fields[PttField::kSpeed] = std::to_string(choice.speed);
       break;
-    case PttSpec::Kind::kRts:
-    case PttSpec::Kind::kDtr:
-      fields.method = spec.kind == PttSpec::Kind::kRts ? PttMethod::kRts : PttMethod::kDtr;
-      fields[PttField::kSerialPort] = spec.device;
+    case PttChoice::Kind::kRts:
+    case PttChoice::Kind::kDtr:
+      fields.method = choice.kind == PttChoice::Kind::kRts ? PttMethod::kRts : PttMethod::kDtr;
+      fields[PttField::kSerialPort] = choice.device;
       break;
   }
   fields[PttField::kLead] = std::to_string(settings.timing.lead.count());
@@ -162,8 +162,8 @@ PttFormFields FieldsFromSettings(const PttSettings& settings) {
 
 std::optional<PttFormError> SettingsFromFields(const PttFormFields& fields, bool hamlib_available,
                                                PttSettings& settings) {
-  PttSpec spec;
-  if (std::optional<PttFormError> wrong = SpecFromFields(fields, hamlib_available, spec)) return wrong;
+  PttChoice choice;
+  if (std::optional<PttFormError> wrong = ChoiceFromFields(fields, hamlib_available, choice)) return wrong;
 
   PttTiming timing;
   long long lead = 0, tail = 0, limit = 0;
@@ -178,12 +178,12 @@ std::optional<PttFormError> SettingsFromFields(const PttFormFields& fields, bool
   timing.time_limit = std::chrono::seconds(limit);
 
   // What quillon.conf will hold must read back as the same keying.
-  PttSpec parsed;
+  PttChoice parsed;
   std::string error;
-  const std::string text = FormatPttSpec(spec);
-  if (!ParsePttSpec(text, parsed, error) || FormatPttSpec(parsed) != text)
+  const std::string text = FormatPttChoice(choice);
+  if (!ParsePttChoice(text, parsed, error) || FormatPttChoice(parsed) != text)
     return PttFormError{kPttMethodRow, "Эту настройку нельзя сохранить (" + error + ")."};
-  settings.spec = parsed;
+  settings.choice = parsed;
   settings.timing = timing;
   return std::nullopt;
 }

@@ -31,7 +31,7 @@ namespace {
 
 const char kSendHelp[] =
     "usage: quillon-cli send -m MODE (-t TEXT | -i FILE) [--charset utf8|cp1251]\n"
-    "                        [--output DEVICE] [--ptt SPEC] [--ptt-lead MS] [--ptt-tail MS]\n"
+    "                        [--output DEVICE] [--ptt KEYING] [--ptt-lead MS] [--ptt-tail MS]\n"
     "                        [--time-limit S] [-v]\n"
     "\n"
     "Plays one message through the sound card in real time, as the window's\n"
@@ -46,7 +46,7 @@ const char kSendHelp[] =
     "  --charset CHARSET   utf8 (default) or cp1251 (the file's raw bytes)\n"
     "  --output DEVICE     a name `quillon-cli devices` lists (default: quillon.conf's\n"
     "                      output_device, else \"default\")\n"
-    "  --ptt SPEC          none (default) or vox: nothing is keyed;\n"
+    "  --ptt KEYING          none (default) or vox: nothing is keyed;\n"
     "                      rigctld:HOST:PORT: a rigctld server;\n"
     "                      hamlib:MODEL:PORT[:SPEED]: the Hamlib library (Linux);\n"
     "                      rts:PORT, dtr:PORT: a serial port's line (/dev/ttyUSB0, COM3)\n"
@@ -104,7 +104,7 @@ PttSettings KeyingFrom(const Args& args, const StationConfig& config) {
   for (const std::string& warning : warnings) std::fprintf(stderr, "quillon-cli: %s\n", warning.c_str());
   if (args.Has("ptt")) {
     std::string error;
-    if (!ParsePttSpec(args.Text("ptt"), settings.spec, error)) throw CliError("--ptt: " + error);
+    if (!ParsePttChoice(args.Text("ptt"), settings.choice, error)) throw CliError("--ptt: " + error);
   }
   const WholeRange delay{0, kMostPttDelayMs};
   settings.timing.lead = std::chrono::milliseconds(args.Integer("ptt-lead", settings.timing.lead.count(), delay));

@@ -54,24 +54,24 @@ bool HamlibAvailable() {
 #endif
 }
 
-std::unique_ptr<Ptt> MakePtt(const PttSpec& spec, std::string& error) {
-  switch (spec.kind) {
-    case PttSpec::Kind::kNone:
-    case PttSpec::Kind::kVox:
+std::unique_ptr<Ptt> MakePtt(const PttChoice& choice, std::string& error) {
+  switch (choice.kind) {
+    case PttChoice::Kind::kNone:
+    case PttChoice::Kind::kVox:
       return std::make_unique<NoPtt>();
-    case PttSpec::Kind::kRigctld:
-      return std::make_unique<RigctldPtt>(spec.host, spec.port);
-    case PttSpec::Kind::kRts:
-    case PttSpec::Kind::kDtr: {
-      const SerialLine line = spec.kind == PttSpec::Kind::kRts ? SerialLine::kRts : SerialLine::kDtr;
-      return std::make_unique<ReopeningPtt>([port = spec.device, line](std::string& e) -> std::unique_ptr<Ptt> {
+    case PttChoice::Kind::kRigctld:
+      return std::make_unique<RigctldPtt>(choice.host, choice.port);
+    case PttChoice::Kind::kRts:
+    case PttChoice::Kind::kDtr: {
+      const SerialLine line = choice.kind == PttChoice::Kind::kRts ? SerialLine::kRts : SerialLine::kDtr;
+      return std::make_unique<ReopeningPtt>([port = choice.device, line](std::string& e) -> std::unique_ptr<Ptt> {
         return SerialPtt::Open(MakeSystemSerialLineDriver(), port, line, e);
       });
     }
-    case PttSpec::Kind::kHamlib:
+    case PttChoice::Kind::kHamlib:
 #ifdef QUILLON_HAVE_HAMLIB
-      return std::make_unique<ReopeningPtt>([spec](std::string& e) -> std::unique_ptr<Ptt> {
-        return HamlibPtt::Open(spec.model, spec.device, spec.speed, e);
+      return std::make_unique<ReopeningPtt>([choice](std::string& e) -> std::unique_ptr<Ptt> {
+        return HamlibPtt::Open(choice.model, choice.device, choice.speed, e);
       });
 #else
 #ifdef _WIN32

@@ -27,7 +27,7 @@ PttSettings PttSettingsFromConfig(const StationConfig& config, std::vector<std::
   PttSettings settings;
   if (const std::optional<std::string> text = config.Get(config_key::kPtt)) {
     std::string error;
-    if (!ParsePttSpec(*text, settings.spec, error) && warnings != nullptr)
+    if (!ParsePttChoice(*text, settings.choice, error) && warnings != nullptr)
       warnings->push_back("quillon.conf: ptt: " + error + "; none used");
   }
   settings.timing.lead = std::chrono::milliseconds(
@@ -40,14 +40,14 @@ PttSettings PttSettingsFromConfig(const StationConfig& config, std::vector<std::
 }
 
 void StorePttSettings(const PttSettings& settings, StationConfig& config) {
-  config.Set(config_key::kPtt, FormatPttSpec(settings.spec));
+  config.Set(config_key::kPtt, FormatPttChoice(settings.choice));
   config.Set(config_key::kPttLeadMs, std::to_string(settings.timing.lead.count()));
   config.Set(config_key::kPttTailMs, std::to_string(settings.timing.tail.count()));
   config.Set(config_key::kTxTimeLimitS, std::to_string(settings.timing.time_limit.count()));
 }
 
 bool ConfigureKeyer(PttKeyer& keyer, const PttSettings& settings, std::string& error) {
-  std::unique_ptr<Ptt> ptt = MakePtt(settings.spec, error);
+  std::unique_ptr<Ptt> ptt = MakePtt(settings.choice, error);
   const bool made = ptt != nullptr;
   if (!made) ptt = std::make_unique<RefusingPtt>(error);
   keyer.Configure(std::move(ptt), settings.timing);

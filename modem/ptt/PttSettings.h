@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "modem/ptt/PttKeyer.h"
-#include "modem/ptt/PttSpec.h"
+#include "modem/ptt/PttChoice.h"
 #include "shell/StationConfig.h"
 
 namespace quillon {
 
 struct PttSettings {
-  PttSpec spec;  // none unless the file says otherwise
+  PttChoice choice;  // none unless the file says otherwise
   PttTiming timing;
 };
 

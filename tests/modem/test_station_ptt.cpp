@@ -168,7 +168,7 @@ TEST_F(KeyedStation, RigctldSeesTheRadioKeyedWhileTheMessagePlaysAndReleasedAfte
   ASSERT_TRUE(server.Running());
   PttSettings settings;
   std::string error;
-  ASSERT_TRUE(ParsePttSpec("rigctld:127.0.0.1:" + std::to_string(server.Port()), settings.spec, error));
+  ASSERT_TRUE(ParsePttChoice("rigctld:127.0.0.1:" + std::to_string(server.Port()), settings.choice, error));
   ASSERT_TRUE(ConfigureKeyer(station_.ptt, settings, error)) << error;
   Start(103);
   RigctldPtt observer("127.0.0.1", server.Port());
@@ -189,7 +189,7 @@ TEST_F(KeyedStation, RigctldSeesTheRadioKeyedWhileTheMessagePlaysAndReleasedAfte
 TEST_F(KeyedStation, AnUnreachableRigctldRefusesTheMessage) {
   PttSettings settings;
   std::string error;
-  ASSERT_TRUE(ParsePttSpec("rigctld:127.0.0.1:" + std::to_string(FreeTcpPort()), settings.spec, error));
+  ASSERT_TRUE(ParsePttChoice("rigctld:127.0.0.1:" + std::to_string(FreeTcpPort()), settings.choice, error));
   ASSERT_TRUE(ConfigureKeyer(station_.ptt, settings, error));
   Start(103);
   PressTransmit("never on air");

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "modem/ptt/PttSpec.h"
+#include "modem/ptt/PttChoice.h"
 #include "shell/PttForm.h"
 #include "tests/support/RecordingPtt.h"
 #include "tests/support/TempHome.h"
@@ -20,7 +20,7 @@ namespace {
 PttSettings Settings(const std::string& spec_text, int lead_ms = 50, int tail_ms = 20, int limit_s = 0) {
   PttSettings settings;
   std::string error;
-  EXPECT_TRUE(ParsePttSpec(spec_text, settings.spec, error)) << spec_text << ": " << error;
+  EXPECT_TRUE(ParsePttChoice(spec_text, settings.choice, error)) << spec_text << ": " << error;
   settings.timing.lead = std::chrono::milliseconds(lead_ms);
   settings.timing.tail = std::chrono::milliseconds(tail_ms);
   settings.timing.time_limit = std::chrono::seconds(limit_s);
@@ -44,7 +44,7 @@ TEST(PttForm, EveryMethodReadsBackAsTheSameSettings) {
     PttSettings back;
     const std::optional<PttFormError> wrong = SettingsFromFields(fields, true, back);
     ASSERT_FALSE(wrong) << text << ": " << wrong->message;
-    EXPECT_EQ(FormatPttSpec(back.spec), text);
+    EXPECT_EQ(FormatPttChoice(back.choice), text);
     EXPECT_EQ(back.timing.lead.count(), 120) << text;
     EXPECT_EQ(back.timing.tail.count(), 300) << text;
     EXPECT_EQ(back.timing.time_limit.count(), 600) << text;
@@ -59,7 +59,7 @@ TEST(PttForm, AnotherMethodStartsFromUsableFieldsAndBlanksDoNotCount) {
   fields.method = PttMethod::kRigctld;
   PttSettings settings;
   ASSERT_FALSE(SettingsFromFields(fields, true, settings));
-  EXPECT_EQ(FormatPttSpec(settings.spec), "rigctld:127.0.0.1:4532");
+  EXPECT_EQ(FormatPttChoice(settings.choice), "rigctld:127.0.0.1:4532");
 
   fields.method = PttMethod::kHamlib;
   fields[PttField::kModel] = " 1 ";
@@ -67,7 +67,7 @@ TEST(PttForm, AnotherMethodStartsFromUsableFieldsAndBlanksDoNotCount) {
   fields[PttField::kSpeed] = "";  // the rig's own speed
   fields[PttField::kLead] = " 75";
   ASSERT_FALSE(SettingsFromFields(fields, true, settings));
-  EXPECT_EQ(FormatPttSpec(settings.spec), "hamlib:1:/dev/ttyUSB1");
+  EXPECT_EQ(FormatPttChoice(settings.choice), "hamlib:1:/dev/ttyUSB1");
   EXPECT_EQ(settings.timing.lead.count(), 75);
 
 }
@@ -107,7 +107,7 @@ TEST(PttForm, WrongInputNamesItsFieldAndSetsNothing) {
     ASSERT_TRUE(wrong) << PttFieldLabel(c.field) << " '" << c.text << "'";
     EXPECT_EQ(wrong->row, c.row) << wrong->message;
     EXPECT_FALSE(wrong->message.empty());
-    EXPECT_EQ(FormatPttSpec(settings.spec), "vox");
+    EXPECT_EQ(FormatPttChoice(settings.choice), "vox");
     EXPECT_EQ(settings.timing.lead.count(), 10);
   }
   // A wrong field of another method is not this method's business.
@@ -141,7 +141,7 @@ TEST(PttForm, ApplyingWritesTheFileKeepingItsOtherLinesAndConfiguresTheKeyer) {
   EXPECT_EQ(keyer.Timing().time_limit.count(), 120);
   // What was applied is what the next start reads.
   const PttSettings loaded = LoadPttSettings(home.Path());
-  EXPECT_EQ(FormatPttSpec(loaded.spec), "rigctld:127.0.0.1:4533");
+  EXPECT_EQ(FormatPttChoice(loaded.choice), "rigctld:127.0.0.1:4533");
   EXPECT_EQ(loaded.timing.tail.count(), 150);
 
   // A quillon.conf that cannot be replaced (a folder of that name, which

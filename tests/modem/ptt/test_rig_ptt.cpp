@@ -44,16 +44,16 @@ TEST(RigctldPtt, KeysAndReleasesTheDummyRigAndSurvivesARestart) {
 
 TEST(RigctldPtt, AnUnreachableServerSaysWhere) {
   const int port = FreeTcpPort();  // nothing listens there
-  PttSpec spec;
+  PttChoice choice;
   std::string error;
-  ASSERT_TRUE(ParsePttSpec("rigctld:127.0.0.1:" + std::to_string(port), spec, error));
-  std::unique_ptr<Ptt> ptt = MakePtt(spec, error);
+  ASSERT_TRUE(ParsePttChoice("rigctld:127.0.0.1:" + std::to_string(port), choice, error));
+  std::unique_ptr<Ptt> ptt = MakePtt(choice, error);
   ASSERT_TRUE(ptt);
   EXPECT_FALSE(ptt->Key(error));
   EXPECT_EQ(error, "rigctld: cannot connect to 127.0.0.1:" + std::to_string(port) + ": Connection refused");
   EXPECT_FALSE(ptt->Check(error));
-  ASSERT_TRUE(ParsePttSpec("rigctld:no-such-host.invalid:4532", spec, error));
-  EXPECT_FALSE(MakePtt(spec, error)->Key(error));
+  ASSERT_TRUE(ParsePttChoice("rigctld:no-such-host.invalid:4532", choice, error));
+  EXPECT_FALSE(MakePtt(choice, error)->Key(error));
   EXPECT_NE(error.find("no-such-host.invalid"), std::string::npos) << error;
 }
 
@@ -73,10 +73,10 @@ TEST(HamlibPtt, KeysAndReleasesTheDummyRig) {
 }
 #else
 TEST(HamlibPtt, ABuildWithoutTheLibrarySaysSo) {
-  PttSpec spec;
+  PttChoice choice;
   std::string error;
-  ASSERT_TRUE(ParsePttSpec("hamlib:1:/dev/null", spec, error));
-  EXPECT_FALSE(MakePtt(spec, error));
+  ASSERT_TRUE(ParsePttChoice("hamlib:1:/dev/null", choice, error));
+  EXPECT_FALSE(MakePtt(choice, error));
   EXPECT_NE(error.find("rigctld"), std::string::npos) << error;
 }
 #endif

@@ -16,7 +16,7 @@
 
 namespace quillon {
 
-struct PttSpec {
+struct PttChoice {
   enum class Kind { kNone, kVox, kRigctld, kHamlib, kRts, kDtr };
 
   Kind kind = Kind::kNone;
@@ -32,8 +32,8 @@ struct PttSpec {
 constexpr int kDefaultRigctldPort = 4532;
 
 // Parses `text`; on failure `error` says what is wrong and what was expected.
-bool ParsePttSpec(const std::string& text, PttSpec& spec, std::string& error);
-// The text ParsePttSpec reads back as the same spec.
-std::string FormatPttSpec(const PttSpec& spec);
+bool ParsePttChoice(const std::string& text, PttChoice& choice, std::string& error);
+// The text ParsePttChoice reads back as the same choice.
+std::string FormatPttChoice(const PttChoice& choice);
 
 }  // namespace quillon
