@@ -24,20 +24,12 @@
 #include "modem/audio/AudioDevices.h"
 #include "modem/audio/NullAudio.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/WaitFor.h"
 
 namespace quillon {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
 
 // A USB codec over a loopback wire. Unplugged, its playback side refuses
 // every block (as ALSA does once the device is gone) and is not listed; its

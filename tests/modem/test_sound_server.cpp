@@ -33,6 +33,7 @@
 #include "modem/audio/AudioDevices.h"
 #include "modem/audio/DeviceByName.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/WaitFor.h"
 
 #if defined(__SANITIZE_THREAD__)
 // The sound server's client library is not built with the thread sanitizer
@@ -46,15 +47,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
 
 std::string FindProgram(const std::string& name) {
   const char* path = std::getenv("PATH");

@@ -21,20 +21,12 @@
 #include "modem/Modem.h"
 #include "modem/SoundCard.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/WaitFor.h"
 
 namespace quillon {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
 
 std::string GoodStatus(const std::string& text) {
   const int check = TextCheckCharacter(text);

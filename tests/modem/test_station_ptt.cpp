@@ -20,6 +20,7 @@
 #include "modem/SoundCard.h"
 #include "tests/support/RecordingPtt.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/WaitFor.h"
 #include "tests/support/RigctldProcess.h"
 #include "tests/support/TempHome.h"
 
@@ -28,15 +29,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 // The loopback device with its playback side watched: when the first and
 // the last non-silent sample began to play. A loopback block plays from the
