@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The band strip's cost: what the window does with each second of captured
 // audio (the level meter, the spectrogram's 40 FFTs and the waterfall's 10
 // new rows), and, in the Linux window, painting the strip 10 times. Reported

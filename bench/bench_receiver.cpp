@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receive chain throughput for every mode of the adapter: MFSK_Receiver
 // Process on 512-sample blocks of a real Olivia signal in white noise,
 // reported as seconds of audio consumed per CPU second (the real-time

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Transmit chain throughput for every mode of the adapter, reported as
 // seconds of audio produced per CPU second at 8000 samples per second.
 

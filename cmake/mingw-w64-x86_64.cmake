@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build of the Windows program with MinGW-w64 (x86_64, POSIX threads so
 # that std::thread and std::mutex work). Use with
 #   cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake ...

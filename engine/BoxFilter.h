@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Moving sum over the last Length inputs. The sum runs on without being
 // recomputed; owners preset (and so clear) the filter before every pass, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finds the tone burst that opens and closes every transmission: the band's
 // lowest tone for 256 ms, its highest for 256 ms, and the pair again. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two variants of the Olivia block code, shared by the encoder and the
 // soft-decision decoder so that both sides agree to the bit: 7-bit characters

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine's working storage: owned arrays with (re)allocation that reports
 // failure instead of throwing, a byte queue, a ring of fixed-width slots, a

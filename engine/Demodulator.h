@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Tone detector of the receiver. Each call takes one symbol period
 // (SymbolStep samples) and computes two Hann-windowed spectra of SymbolLen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Codes a block of characters into MFSK symbols: each character becomes one
 // scrambled Walsh row spread over the whole block, and the rows of the

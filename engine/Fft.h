@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // In-place radix-2 complex FFT with the negative exponent convention,
 // X[k] = sum over n of x[n] e^(-j 2 pi n k / N), unscaled. Two real signals

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Walsh-Hadamard transforms and the Gray code of the Olivia block code.
 // Both transforms work in place on a power-of-two length and do no scaling:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The input limiter in front of the demodulator. It works on windows of
 // WindowSize samples with a hop of half a window: every bin whose energy

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Three cascaded first-order low-pass stages with a feedback term from the
 // last stage into the middle one: the integrator of the synchroniser. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 19 Olivia modes: menu id, menu label, the mode number stored in the
 // settings (menu id - 208) and the tones and width codes of the adapter

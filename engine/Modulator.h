@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns symbol values into audio at the modem's internal rate: one tone per
 // symbol under a raised-cosine window twice as long as the symbol period, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Power-of-two helpers used throughout the engine for tone counts,
 // bandwidth steps and FFT/window lengths.

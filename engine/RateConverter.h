@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stream resampler: a windowed-sinc low-pass sampled at OverSampling phases
 // per input interval, with linear interpolation between neighbouring phases.

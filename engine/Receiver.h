@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole Olivia receive chain behind one object: rate converter, input
 // limiter, demodulator, and a synchroniser that does not know where a block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How strong a received block was: its signal power and the noise density
 // beside its band, from the power spectra of the audio as it came in (before

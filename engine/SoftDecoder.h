@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decodes one block of the Olivia block code from soft bit decisions: positive
 // means bit 0, negative bit 1, the magnitude is the confidence at any scale.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs MFSK_SoftDecoder::Process for a whole row of the receiver's decoder
 // bank at once. The decoders of one slice phase take their symbols at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The envelope of one transmitted symbol as a cosine series over its window
 // of SymbolLen samples: w(t) = sum over k of (-1)^k * Shape[k] * cos(2 pi k t

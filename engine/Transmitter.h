@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole Olivia transmit chain behind one object: characters go into the
 // input queue; every Output() call gives the audio of one symbol period at

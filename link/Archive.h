@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message archive `log.txt` in the home directory: one record appended
 // per received frame, the file opened and closed for each record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The check extension: four printable characters that follow the check
 // character on air and carry 18 more bits of check over the text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversion between the link's cp1251 texts and UTF-8, through iconv.
 

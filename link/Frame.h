@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message frame: start marker 22, 15, 15, the coded text, end marker 22
 // and one check character derived from a CRC-16/X.25 of the text. In the

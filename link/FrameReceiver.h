@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finds frames in the stream of received characters, one ring entry at a
 // time: 22, 15, 15 starts a frame (whatever came before), the next 22 ends

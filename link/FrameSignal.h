@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The signal report of one received frame, gathered from its characters:
 // each carries the measurement of the block it was decided in (signal power

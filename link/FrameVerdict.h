@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a received frame's verdict reads: the status-bar text, the word the
 // archive adds to its record, and the name the command-line tool prints.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link controller: every 100 ms it turns the transmit indicator off after
 // a transmission, counts down the pending transmit entries in the status bar,

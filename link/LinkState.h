@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The character rings and flags through which the window, the link
 // controller, the modem driver and the audio threads meet. There are no locks:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The narrow window interface through which the link controller (and the
 // modem driver, for "RESTART") reach the program's window. All texts are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the last received message came in: the report the window shows beside
 // the band and `quillon-cli decode` prints for each frame.

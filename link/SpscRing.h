@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A single-producer single-consumer ring of fixed slots: the shape of every
 // ring the station's threads share (the character rings, the capture ring and

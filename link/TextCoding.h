@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text characters (cp1251 codes 0..255) to link bytes (0..127) and back.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The audio rings of a station, all single-producer single-consumer rings of
 // 512-sample blocks. The transmit audio ring holds blocks the adapter has

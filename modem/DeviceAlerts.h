@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status-bar messages about the sound devices: a device that would not
 // open or went away (the audio thread keeps trying to open it again), and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modem driver thread Play: builds the Olivia adapter for the station's
 // mode, starts the link controller, then every 100 ms hands all captured

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sound-card modem: the base of the one concrete Olivia adapter. The
 // virtual slots keep the order of the general modem interface; the hooks this

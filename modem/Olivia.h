@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Olivia adapter: one transmit and one receive chain configured for one
 // of the 19 modes, with the tone bursts around every transmission, the output

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The adapter's mode record progdefaults: zero when the station starts,
 // written and read only by the Olivia adapter.

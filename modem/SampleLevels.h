@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two level conversions at the sound card: transmit values (already
 // clipped to +-0.95) leave as value x 20000 truncated toward zero, so the clip

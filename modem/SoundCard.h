@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Capture and playback: one thread per direction over an audio stream of 512
 // 16-bit samples per block at 8000 samples/s.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything a station shares between its threads outside the link: the
 // adapter's mode record, the transmit audio ring and its staging block, the

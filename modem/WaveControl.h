@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The control record of one audio direction (buf_sound_in, buf_sound_out):
 // the owner starts and stops the capture or playback thread through it.

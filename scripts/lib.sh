@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the scripts: package installation and the build.
 # Installs Debian packages only when one of them is missing; runs
 # 'apt-get update' once, the first time anything has to be installed.

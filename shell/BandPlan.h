@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a mode's signal lies in the audio band and where the receiver looks
 // for it, in Hz, for the band strip's marks.

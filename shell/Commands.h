@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The operator's commands on the link's flags, the same in both shells. Each
 // returns true when it changed the success indicator, after which the shell

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sound devices chosen in the menus, kept by name in quillon.conf
 // (input_device, output_device) beside their menu ids in init.ini, so that a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which status icon the window shows for the link's three indicators.
 // Transmitting outranks everything; a frame in progress outranks a good

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's geometry: its size limits and where the two panes, the
 // two buttons and the band strip go for a given client area. The strip runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The input level of the captured audio in dBFS: full scale is 32767, so a
 // full-scale square wave reads 0 dBFS RMS and a full-scale sine -3 dBFS RMS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The menus' labels and command ids. The main menu bar "MENU_1":
 //   "&Режимы": 101 "&Вход звука", 102 "&Выход звука",

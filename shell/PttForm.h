@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Передатчик" dialog's contents, the same in both windows: the keying
 // method and its fields as the operator types them, turned into keying

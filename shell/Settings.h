@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings record move_v and its file init.ini: nine 32-bit signed ints
 // stored as 36 raw little-endian bytes with nothing before or after them, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Power spectra of the captured audio for the waterfall: 8000 samples/s in,
 // one line of bin powers every 100 ms out.

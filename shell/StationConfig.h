@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readable settings file quillon.conf beside init.ini: what the 36-byte
 // record has no room for (the transmitter's keying, devices by name).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The band strip's lines of text, in cp1251 like every text of the link (the
 // Qt window converts them at its boundary, the Windows window shows them as

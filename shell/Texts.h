@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shell's own texts. Written as UTF-8 literals; the Windows build
 // compiles narrow literals to cp1251, so there they are the bytes the ...A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The waterfall picture of the band: one row per spectrogram line, the newest
 // on top, as 32-bit pixels 0x00RRGGBB, row after row from the top with no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Command-line options of one subcommand: long names ("--snr"), optional
 // one-letter aliases ("-m"), flags without a value, and positional arguments

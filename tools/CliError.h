@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one failure the command-line tool reports to its user: a clear one-line
 // message on standard error and exit status 2. Only the tool throws it; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The subcommands of quillon-cli. Each takes the words after its name and
 // returns the exit status; user errors are thrown as CliError.

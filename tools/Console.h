@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tool's meeting points with the operating system: its standard streams,
 // its command line and the names of its files. Console.cpp is the one file of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The demo: one station sends a message, the channel simulator carries it,
 // the other station receives it, and what the receiving window would show

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quillon-cli devices: the sound devices by the names the options and the
 // settings file take.
 

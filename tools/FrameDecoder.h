@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The receiving station of the decoder: the adapter's receive side and the
 // link's frame receive machine, fed with a recording block by block, noting

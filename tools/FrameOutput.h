@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The decoder's report of one finished frame: a plain line
 // ("GOOD  CRC 3E = 3E  00:01.23  abc") or one JSON object per line.

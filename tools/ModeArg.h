@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A MODE on the command line: the menu label ("OLIVIA_8_500", any letter
 // case), tones/bandwidth ("8/500") or the mode number ("101"); "all" stands

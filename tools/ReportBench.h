@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The signal report's calibration: for each SNR, random texts are encoded,
 // passed through the channel simulator with random lead silence and a random

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quillon-cli send: one message through the sound card in real time, keyed
 // as the window keys it: the program's own driver, link controller and
 // playback thread run exactly as for "Передать", with the text in place of

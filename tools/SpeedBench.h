@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real-time factors of the program's transmit and receive sides: seconds of
 // audio handled per second of work, on this machine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One station of the program without its threads: the link's rings and
 // flags, the station state and the Olivia adapter, built the way the modem

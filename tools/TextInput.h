@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message text of encode and demo: UTF-8 from the command line or a
 // file, converted to the link's cp1251, or a file of raw cp1251 bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quillon-cli: the program's Olivia link without its window and sound card.
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // ALSA (Linux): blocking reads and writes of 512-frame periods, 16-bit mono
 // at 8000 frames/s, with a buffer of 4 periods. -1 opens "default"; the list

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The small audio-device layer under the capture and playback threads:
 // 16-bit mono PCM at 8000 samples/s in blocks of 512 samples (64 ms), with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device list the program offers: the platform's devices numbered 0..k-1
 // in the order the platform lists them, then "Quillon loopback" (whatever is

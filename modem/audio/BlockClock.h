@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real-time clock that paces the simulated devices: block n is due
 // n x 64 ms after the first wait (512 samples at 8000 samples/s, divided by

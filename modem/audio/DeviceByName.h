@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Choosing a sound device by its name rather than by its place in the list,
 // so that a device plugged in or taken away does not move the choice to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An in-process sound card whose output is wired to its input: every block
 // played becomes a captured block, both paced by a real-time clock at 8000

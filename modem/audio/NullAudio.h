@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "No sound card": capture delivers silence and playback discards its blocks,
 // both paced by a real-time clock at 8000 samples/s.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sound system of the platform: ALSA on Linux (AlsaAudio.cpp), winmm on
 // Windows (WinmmAudio.cpp). Exactly one of them is compiled in.

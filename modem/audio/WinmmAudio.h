@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // winmm (Windows waveform audio): each open stream keeps 4 wave headers of
 // 1024 bytes (512 samples, 64 ms) queued on the device and polls them every

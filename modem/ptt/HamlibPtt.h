@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keying through the Hamlib library (Linux builds that found libhamlib): the
 // rig is opened once, by model number, on a port and at a speed, and kept

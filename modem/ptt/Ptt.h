@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keying the transmitter: one small interface over the ways a station can
 // switch its radio between receive and transmit (none, a rigctld server, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the transmitter is keyed, as the --ptt option and the settings file's
 // `ptt` key write it:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keying settings as the settings file keeps them (ptt, ptt_lead_ms,
 // ptt_tail_ms, tx_time_limit_s), and putting them into a station's keyer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keying through a rigctld server over TCP: "T 1" and "T 0" switch the PTT,
 // each answered "RPRT 0" or "RPRT -code"; "t" asks its state. One connection

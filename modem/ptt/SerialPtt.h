@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keying by a serial port's RTS or DTR line, as the simple transistor
 // interfaces between a computer and a radio's PTT input do: line on is

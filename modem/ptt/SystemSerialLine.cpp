@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform's serial line driver: termios ioctls on Linux, the Win32
 // communications API on Windows. Only the modem control lines are used;
 // nothing is ever sent or received on the port.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A line-oriented TCP client with time limits on connecting, sending and
 // receiving: enough for a rigctld server's text protocol. BSD sockets on

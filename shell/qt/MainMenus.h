@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's menu bar "MENU_1" (device pop-up openers, the Olivia mode
 // sub-menu with its single check mark, exit, description, author) and the

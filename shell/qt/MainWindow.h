@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's one window: the upper pane (text to send) with "Передать"
 // beside it, the lower pane (received text) with "Архив", the band strip

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/qt/PaneText.h"
 
 #include "link/Cp1251.h"

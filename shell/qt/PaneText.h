@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The boundary between the link's cp1251 texts and the Qt panes. The link
 // (and a station on the other platform) writes line breaks as CR LF; a Qt

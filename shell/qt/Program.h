@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's start-up and shut-down around the event loop:
 //   start: read init.ini from the home directory (mode 0 becomes 101), build

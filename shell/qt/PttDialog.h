@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Передатчик" dialog: how the transmitter is keyed. The method list,
 // one row per field (greyed out when the method does not read it) with its

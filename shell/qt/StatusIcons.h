@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The four window icons, drawn from the XPM pictures in shell/icons.
 

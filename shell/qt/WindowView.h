@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link's view of the main window. Each operation is carried out on the
 // GUI thread: called from a worker thread it waits until the GUI thread has

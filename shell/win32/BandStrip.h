@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The band strip under the panes: the waterfall of the captured audio with
 // the mode's band and the receiver's search range, the level meter, the last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: its class, its creation, and WndProc with the layout and
 // the menu and button commands.

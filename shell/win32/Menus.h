@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device pop-up menus "MENU_WIn" / "MENU_WOut" and the check mark of the
 // Olivia mode menu.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Передатчик" dialog of the Windows window: how the transmitter is
 // keyed. The frame is the resource "PTT_DIALOG"; its rows (the method list,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window thread's handles and the small window functions the rest of
 // the Windows shell uses. All texts are cp1251 bytes (the program's narrow

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's icon as the link state: idle "ICON_0", receiving a frame
 // "ICON_1", last frame good "ICON_2", transmitting "ICON_3".

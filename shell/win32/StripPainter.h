@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Draws the band strip with GDI: the waterfall picture stretched over its
 // place, the frequency scale under it, the report and station lines, and the

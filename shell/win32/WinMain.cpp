@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry point of the Windows program: settings, window, sound devices,
 // the modem driver thread, the message loop, and the orderly end.
 

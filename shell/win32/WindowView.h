@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link's view of the main window: every operation is a synchronous
 // message to a window of the window thread, so it has been carried out when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The block of the five characters "Hello" in the normal code variant with
 // 32 tones: its 64 symbols in sending order, before Gray coding.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The engine's test programs, for the native test build and for
 # quillon-engine-tests.exe alike.
 set(QUILLON_ENGINE_TESTS

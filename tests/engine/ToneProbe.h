@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Measures the frequency of a tone in a stretch of audio: the magnitude of
 // its discrete-time Fourier transform, searched on a grid and then refined

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # quillon-engine-tests.exe: every engine test in one Windows program, run
 # under Wine by scripts/test-windows-engine (once per kernel width of the
 # decoder bank). Included from engine/CMakeLists.txt when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transforms and codes shared by both ends of the Olivia block code.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block code against its written worked examples, and the round trip
 // through the soft-decision decoder.
 

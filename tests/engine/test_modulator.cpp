@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modulator's tones are measured from its audio and compared with the
 // written layout: tone s on (FirstCarrier + 2 s) * rate / SymbolLen hertz.
 

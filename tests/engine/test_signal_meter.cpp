@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signal meter's bookkeeping over synthetic spectra: which spectra a
 // span takes, the band against the noise beside it, the converter's gain.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The soft-decision decoder against the written worked example and against
 // hand-made windows; the round trip with the encoder lives in test_encoder.
 

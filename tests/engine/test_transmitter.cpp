@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transmit chain: mode derivation, block scheduling, scaling, and every
 // tone of every mode measured from the audio at band edge + (s + 1/2) x
 // spacing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-producer single-consumer ring under every ring the station's
 // threads share: one writer and one reader thread moving whole slots through
 // it (run under ThreadSanitizer in CI). The rings built on it have their

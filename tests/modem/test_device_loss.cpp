@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sound card that goes away and comes back, under a whole station (driver,
 // audio threads, link controller) in real time: the transmission under way
 // ends instead of hanging, the window is told in Russian, nothing is sent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Olivia adapter on its own, driven step by step as the playback thread
 // and the driver thread drive it: modes, carrier placement, tone bursts,
 // the worked transmissions, escaping and the receive-side filter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio rings, the level conversions at the sound card, the station
 // state and the capture and playback threads over the simulated devices.
 

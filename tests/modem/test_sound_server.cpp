@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole station on a real sound server: PulseAudio with a null sink,
 // started by the test in a folder of its own, reached through ALSA's "pulse"
 // device by the program's ALSA backend. The station plays a message into the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole station in one process over the loopback device: the driver
 // thread with its audio threads and the link controller, a recording window.
 // The station hears its own transmission, so a message sent is received,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole station over the loopback device with its transmitter keyed: by a
 // recording backend (the keying measured against the audio the device
 // played), by a real rigctld with Hamlib's dummy rig, and by a radio that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The nine ints of a settings file as the bytes on disk, little-endian.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window over its own link state, station and device list (the
 // loopback and null devices only), with a temporary home directory.

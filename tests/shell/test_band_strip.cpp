@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The band strip's platform-free pieces: the spectrogram, the waterfall
 // picture and its marks, the level meter, the band plan, the strip's texts
 // and the window layout with the strip.

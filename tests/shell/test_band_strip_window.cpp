@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The band strip in the Linux window: what it takes from the monitor tap,
 // the mode and devices it follows, the report it is handed from the link's
 // thread, and screenshots of it to look at: a weak signal in noise at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The devices chosen in the menus, remembered by name in quillon.conf and
 // found again at start wherever the list now has them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on its own: geometry and layout, menus and their ids,
 // the commands and the status icon, without the modem threads.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program: start-up and shut-down with the settings file, and a
 // message typed, sent and heard again over the loopback device, with the
 // driver thread, the audio threads and the link controller all running.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Передатчик" dialog of the Linux window: opened from the menu, filled
 // in and confirmed it writes quillon.conf and rekeys the station; wrong
 // input stays in the dialog; "Проверить" keys a real rigctld for a second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Передатчик" dialog's shared contents: the fields of every keying
 // method read back as the same settings, wrong input names its field and
 // changes nothing, and OK's saving and the check reach the file and the keyer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What both desktop programs share: the settings record and its file, the
 // control layout, the status icon rule and the mode menu's check mark.
 

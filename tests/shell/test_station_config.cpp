@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readable settings file: what is read, what is written back, and that
 // nothing the program does not understand is lost or fatal.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's view of the window: cp1251 at the pane boundary, line ends,
 // typed characters, and every operation from a worker thread carried out on
 // the GUI thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fixed archive clock, so that archive records can be compared byte for byte.
 

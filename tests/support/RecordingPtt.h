@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A PTT backend for tests: records when it was keyed and released (steady
 // clock), and can be told to fail.

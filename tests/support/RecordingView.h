@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A LinkView double that records every call. Calls may come from the link
 // controller or driver thread while the test thread reads, hence the lock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A rigctld with Hamlib's dummy rig (model 1, keyed by command) on 127.0.0.1 and a free port,
 // started for one test and stopped (by its own process id) afterwards.

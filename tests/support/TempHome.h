@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fresh home directory for one test (init.ini, log.txt), removed
 // afterwards, with small helpers to read and write its files.

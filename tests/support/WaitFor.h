@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Polls a condition of a station running on other threads until it holds or
 // the limit passes (a generous limit: the sanitizer builds run several times

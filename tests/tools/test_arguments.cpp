@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user types: options, mode words and message texts.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quillon-cli end to end: the built program run as a user runs it, through
 // files and pipes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decoder's frame lines and the sensitivity figures.
 
 #include <gtest/gtest.h>

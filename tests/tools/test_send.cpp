@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quillon-cli send run as a user runs it: through the loopback device with a
 // real rigctld (Hamlib's dummy rig) keyed while the message plays, and the
 // exit status and message when the device or the transmitter cannot be had.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signal report of decoded frames against the channel simulator that
 // made their noise and offset.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The HF channel between two stations: clock drift, silence around the
 // signal, Watterson fading (two equal-power Rayleigh paths with Gaussian

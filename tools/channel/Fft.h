@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small complex FFT for the channel simulator and its tests, and the
 // analytic signal built with it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What each of the two WAV and rate backends provides, chosen by the build:
 // libsndfile with libsamplerate (WavIoSndfile.cpp), or the tool's own WAV

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Audio in and out of the tool. Inside, audio is what the sound card carries:
 // 16-bit mono samples at 8000 samples/s. Files are WAV of any rate and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool's own WAV and rate backend, for builds without libsndfile and
 // libsamplerate: a RIFF/WAVE reader for PCM 8/16/24/32-bit and 32/64-bit
 // float (plain or extensible format, any channel count), a 16-bit PCM writer,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV and rate backend over libsndfile and libsamplerate.
 
 #include <samplerate.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ALSA backend against the "null" PCM that every ALSA configuration
 // defines: listing, opening by number and whole-period transfers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device list and the in-process loopback and null devices.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The winmm backend on the system's (under Wine: ALSA's) default devices.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The --ptt and settings-file PTT strings: what each form means, that a
 // written choice reads back the same, and that bad input says what is wrong.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station's keyer against a recording backend: the lead before the
 // audio, the release a tail after it, the time limit, and what is reported
 // when the radio will not follow.

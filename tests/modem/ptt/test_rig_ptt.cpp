@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keying a real rigctld and the Hamlib library, both with Hamlib's dummy rig
 // (model 1), and what an unreachable server gives.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial-line keying through a fake line driver (the test machine has no
 // serial port): which line moves and when, and what a failing port reports.
 

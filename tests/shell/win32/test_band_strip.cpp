@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The band strip window as the operator sees it: captured audio taken from
 // the monitor tap on the strip's timer and painted with GDI, read back pixel
 // by pixel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the window thread drives it: controls, layout, size
 // limits, commands, the mode check mark, the status icon, and the link's view
 // used from another thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Передатчик" dialog of the Windows window: its menu item, OK with
 // rigctld's fields writing quillon.conf and rekeying the station, and wrong
 // input kept in the dialog with its message beside the field. Leaves a

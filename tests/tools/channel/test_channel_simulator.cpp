@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel simulator's statistics, measured from its output: the SNR in
 // the noise bandwidth, the Rayleigh envelope and the Doppler spread of the
 // fading paths, the frequency offset, the drift, and determinism.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading recordings piece by piece, the same for both WAV backends: this
 // program is built once with each (the test names begin with the backend's).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool's built-in WAV codec and resampler (the Windows build's), compiled
 // into this program in place of the libsndfile backend and checked against
 // libsndfile's and libsamplerate's own results on the same files.
