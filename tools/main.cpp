@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 
+#include "QuillonVersion.h"
 #include "tools/CliError.h"
 #include "tools/Commands.h"
 #include "tools/Console.h"
@@ -23,7 +24,9 @@ const char kHelp[] =
     "  bench report       how well the frames' signal reports tell SNR and offset\n"
     "  demo               one message from one station to another over the channel\n"
     "  devices            the sound devices by the names the options take\n"
-    "  send               one message through the sound card, keying the transmitter\n";
+    "  send               one message through the sound card, keying the transmitter\n"
+    "\n"
+    "  --version          the version and the checkout it was built from\n";
 
 int Dispatch(const std::string& command, const quillon::Words& rest) {
   using namespace quillon;
@@ -44,6 +47,10 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
       return kExitOk;
     }
     throw CliError("bench wants 'sensitivity', 'speed' or 'report' (see --help)");
+  }
+  if (command == "--version") {
+    std::printf("quillon-cli %s\n", kProgramVersionFull);
+    return kExitOk;
   }
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kHelp, stdout);

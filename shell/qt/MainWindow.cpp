@@ -12,6 +12,9 @@
 #include <QTextCursor>
 
 #include <cstdio>
+#include <string>
+
+#include "QuillonVersion.h"
 
 #include "shell/Commands.h"
 #include "shell/DeviceMemory.h"
@@ -51,6 +54,9 @@ QPushButton* CreateButton(QWidget& parent, int id, const ControlRect& at, const 
   Place(*button, at);
   return button;
 }
+
+// The author credit and the version the program was built from.
+std::string AuthorBoxText() { return std::string(kAuthorText) + "Версия " + kProgramVersionFull + "\n"; }
 
 }  // namespace
 
@@ -197,7 +203,7 @@ bool MainWindow::RunCommand(int id) {
       ShowMessage(kDescriptionTitle, kDescriptionText);
       return true;
     case kAuthorItem.id:
-      ShowMessage(kAuthorTitle, kAuthorText);
+      ShowMessage(kAuthorTitle, AuthorBoxText().c_str());
       return true;
     case kLowerPaneId:
       LowerPaneNotification();

@@ -3,13 +3,21 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QThread>
+
+#include <cstdio>
+#include <vector>
 
 #include "modem/audio/AudioDevices.h"
 #include "engine/ModeTable.h"
 #include "modem/SoundCard.h"
 #include "shell/DeviceMemory.h"
 #include "shell/PttForm.h"
+#include "shell/Texts.h"
+#include "shell/UserFolder.h"
+#include "shell/qt/CommandLine.h"
+#include "shell/qt/QuitOnSignals.h"
 #include "shell/qt/StatusIcons.h"
 
 namespace quillon {
@@ -67,10 +75,30 @@ void Program::Finish() {
 }
 
 int RunQuillon(int argc, char** argv) {
-  QApplication application(argc, argv);
+  // --version and --help answer before Qt starts, as Qt needs a display.
+  const ProgramOptions asked = ReadProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (asked.version) return std::printf("%s\n", ProgramVersionLine().c_str()), 0;
+  if (asked.help) return std::fputs(kProgramHelp, stdout), 0;
+
+  QApplication application(argc, argv);  // takes Qt's own options out of argv
+  const ProgramOptions options = ReadProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "quillon: %s\n", options.error.c_str());
+    return 1;
+  }
+  const HomeFolderChoice home =
+      ChooseHomeFolder(QDir::currentPath().toStdString(), options.user_folder, ProcessEnvironment);
+  if (!home.error.empty()) {
+    // Started from the menu there is no terminal to read stderr.
+    std::fprintf(stderr, "quillon: %s\n", home.error.c_str());
+    QMessageBox::critical(nullptr, QString::fromUtf8(kErrorTitle), QString::fromStdString(home.error));
+    return 1;
+  }
+
   QApplication::setWindowIcon(StatusIconPicture(kIconIdle));
   AudioDevices devices;
-  Program program(ProgramContext{ProcessStationState(), devices, QDir::currentPath().toStdString()});
+  Program program(ProgramContext{ProcessStationState(), devices, home.folder});
+  QuitOnSignals quit_on_signals;
   program.Start();
   const int code = QApplication::exec();
   program.Finish();

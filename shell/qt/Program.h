@@ -62,7 +62,7 @@ class Program {
 };
 
 // The whole program over the process's own station and the platform's
-// devices, in the current directory. Returns the event loop's exit code.
+// devices, in the folder ChooseHomeFolder picks. Returns the event loop's exit code.
 int RunQuillon(int argc, char** argv);
 
 }  // namespace quillon

@@ -11,6 +11,7 @@
 #include "engine/ModeTable.h"
 #include "shell/Layout.h"
 #include "shell/Texts.h"
+#include "QuillonVersion.h"
 #include "tests/shell/ShellFixture.h"
 
 using namespace quillon;
@@ -261,6 +262,7 @@ class MainWindowTest : public QObject {
     QVERIFY(f.window->RunCommand(202));
     QCOMPARE(title, QStringLiteral("Автор"));
     QVERIFY(text.contains(QStringLiteral("Quillon")));
+    QVERIFY(text.contains(QStringLiteral("Версия ") + QString::fromUtf8(kProgramVersion)));
   }
 
   void TransmitSetsTheRequestOnlyWhenIdle() {
