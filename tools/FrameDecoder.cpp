@@ -168,12 +168,18 @@ void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& a
     waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(reported));
   };
 
+  // A recording is reported in the order its frames started, across modes; a
+  // live source frame by frame as each is decided, since a frame another mode
+  // is still collecting (perhaps one begun by noise) could hold it back for
+  // minutes.
+  const std::size_t piece_size = audio.Live() ? kLivePieceSamples : kDecodePiece;
   Audio piece;
-  for (audio.Read(kDecodePiece, piece); !piece.empty(); audio.Read(kDecodePiece, piece)) {
+  for (audio.Read(piece_size, piece); !piece.empty(); audio.Read(piece_size, piece)) {
     ParallelFor(decoders.size(), threads,
                 [&](std::size_t index) { decoders[index]->Hear(piece.data(), static_cast<int>(piece.size())); });
     double before_s = std::numeric_limits<double>::infinity();
-    for (const auto& decoder : decoders) before_s = std::min(before_s, decoder->EarliestStartToCome());
+    if (!audio.Live())
+      for (const auto& decoder : decoders) before_s = std::min(before_s, decoder->EarliestStartToCome());
     report_before(before_s);
   }
   ParallelFor(decoders.size(), threads, [&](std::size_t index) { decoders[index]->Finish(); });

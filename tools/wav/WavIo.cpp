@@ -72,6 +72,7 @@ int16_t ToSample(double value) {
 AudioReader::AudioReader(const std::string& path) : name_(path == "-" ? "standard input" : "'" + path + "'") {
   if (path == "-") {
     file_ = std::make_unique<RawStandardInput>();
+    live_ = true;
     return;
   }
   file_ = OpenRecording(path);
@@ -85,8 +86,9 @@ AudioReader::AudioReader(const std::string& path) : name_(path == "-" ? "standar
 AudioReader::~AudioReader() = default;
 
 void AudioReader::ReadFilePiece() {
-  file_piece_.resize(kFilePieceFrames);
-  const std::size_t got = file_->Read(file_piece_.data(), kFilePieceFrames);
+  const std::size_t frames = live_ ? kLivePieceSamples : kFilePieceFrames;
+  file_piece_.resize(frames);
+  const std::size_t got = file_->Read(file_piece_.data(), frames);
   file_piece_.resize(got);
   frames_read_ += got;
   file_ended_ = got == 0;

@@ -26,6 +26,10 @@ using Audio = std::vector<int16_t>;
 constexpr int kLowestWavRate = 1000;
 constexpr int kHighestWavRate = 384000;
 
+// A live source is read and decoded 128 ms at a time (1024 samples at 8000
+// samples/s), well within a second of a frame being decided.
+constexpr std::size_t kLivePieceSamples = 1024;
+
 class RecordingFile;
 class Resampler;
 
@@ -48,6 +52,11 @@ class AudioReader {
   // sample.
   void Read(std::size_t max_count, Audio& piece);
 
+  // Audio that arrives as it is made (raw samples on standard input, e.g.
+  // from arecord): it is read in pieces of kLivePieceSamples, so that what it
+  // holds can be decoded and shown while more is still to come.
+  bool Live() const { return live_; }
+
  private:
   void ReadFilePiece();
   void WarnAtTheEnd() const;
@@ -60,6 +69,7 @@ class AudioReader {
   std::size_t ready_at_ = 0;
   bool file_ended_ = false;
   bool ended_ = false;
+  bool live_ = false;
   std::uint64_t frames_read_ = 0;  // from the file, at its rate
   std::uint64_t samples_given_ = 0;
   std::uint64_t not_numbers_ = 0;
