@@ -25,6 +25,19 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbe
   libasound2-dev libsndfile1-dev libsamplerate0-dev qt6-base-dev qt6-base-dev-tools
   libgl-dev fonts-dejavu-core libhamlib-dev libhamlib-utils)
 
+# What the Windows cross build needs besides MinGW-w64: makensis for the
+# installer.
+WINDOWS_PACKAGES=(nsis)
+
+# The second compiler: CI's sanitizer build uses clang++, with its
+# sanitizer runtimes (only recommended by the clang package).
+CLANG_PACKAGES=(clang libclang-rt-dev)
+
+# The aarch64 cross build of the engine and the link (scripts/test-aarch64):
+# the cross compiler, the user-mode emulator that runs its tests, and
+# GoogleTest's sources to build for that target.
+AARCH64_PACKAGES=(cmake ninja-build g++-aarch64-linux-gnu qemu-user googletest)
+
 # What the tests start besides the program: a sound server with a null sink,
 # reached through ALSA's pulse device.
 TEST_PACKAGES=(pulseaudio libasound2-plugins)

@@ -13,6 +13,7 @@
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
+#include "shell/win32/AboutProgram.h"
 #include "shell/win32/BandStrip.h"
 #include "shell/win32/Menus.h"
 #include "shell/win32/PttDialog.h"
@@ -139,7 +140,7 @@ bool RunCommand(HWND window, int id, int code) {
       MessageBoxA(nullptr, kDescriptionText, kDescriptionTitle, MB_OK);
       return true;
     case kAuthorItem.id:
-      MessageBoxA(nullptr, kAuthorText, kAuthorTitle, MB_OK);
+      ShowAuthorBox();
       return true;
     case kLowerPaneId:
       // Its own focus or an edit, not the focus it loses when the link

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The entry point of the Windows program: settings, window, sound devices,
-// the modem driver thread, the message loop, and the orderly end.
+// The entry point of the Windows program: its version for `--version`, or
+// settings, window, sound devices, the modem driver thread, the message loop,
+// and the orderly end.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -19,6 +20,7 @@
 #include "shell/Layout.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
+#include "shell/win32/AboutProgram.h"
 #include "shell/win32/MainWindow.h"
 #include "shell/win32/Menus.h"
 #include "shell/win32/ShellWindows.h"
@@ -111,4 +113,10 @@ int RunProgram(HINSTANCE instance) {
 }  // namespace
 }  // namespace quillon
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return quillon::RunProgram(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+  if (quillon::AsksForVersion(command_line)) {
+    quillon::ReportVersion();
+    return 0;
+  }
+  return quillon::RunProgram(instance);
+}
