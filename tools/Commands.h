@@ -24,6 +24,7 @@ int RunReportBench(const Words& words);
 int RunDemo(const Words& words);
 int RunDevices(const Words& words);
 int RunSend(const Words& words);
+int RunListen(const Words& words);
 
 // The message of -t TEXT or -i FILE (with --charset utf8|cp1251) as the
 // upper pane would hand it to the link, in cp1251; throws CliError.

@@ -145,45 +145,51 @@ void ParallelFor(std::size_t count, int threads, const std::function<void(std::s
   for (std::thread& thread : pool) thread.join();
 }
 
-void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& audio, int threads,
-                     const std::function<void(const DecodedFrame&)>& report) {
-  std::vector<std::unique_ptr<FrameDecoder>> decoders(modes.size());
-  ParallelFor(modes.size(), threads,
-              [&](std::size_t index) { decoders[index] = std::make_unique<FrameDecoder>(*modes[index]); });
-  struct Waiting {
-    DecodedFrame frame;
-    std::size_t mode_place;
-  };
-  std::vector<Waiting> waiting;
-  auto report_before = [&](double before_s) {
-    for (std::size_t place = 0; place < decoders.size(); ++place)
-      for (DecodedFrame& frame : decoders[place]->TakeFrames()) waiting.push_back({std::move(frame), place});
-    std::stable_sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
-      if (a.frame.start_s != b.frame.start_s) return a.frame.start_s < b.frame.start_s;
-      return a.mode_place < b.mode_place;
-    });
-    std::size_t reported = 0;
-    for (; reported < waiting.size() && waiting[reported].frame.start_s < before_s; ++reported)
-      report(waiting[reported].frame);
-    waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(reported));
-  };
+ModeDecoders::ModeDecoders(const std::vector<const OliviaMode*>& modes, int threads, Order order, Report report)
+    : decoders_(modes.size()), threads_(threads), order_(order), report_(std::move(report)) {
+  ParallelFor(modes.size(), threads_,
+              [&](std::size_t index) { decoders_[index] = std::make_unique<FrameDecoder>(*modes[index]); });
+}
 
-  // A recording is reported in the order its frames started, across modes; a
-  // live source frame by frame as each is decided, since a frame another mode
-  // is still collecting (perhaps one begun by noise) could hold it back for
-  // minutes.
-  const std::size_t piece_size = audio.Live() ? kLivePieceSamples : kDecodePiece;
+ModeDecoders::~ModeDecoders() = default;
+
+void ModeDecoders::Hear(const int16_t* samples, std::size_t count) {
+  ParallelFor(decoders_.size(), threads_,
+              [&](std::size_t index) { decoders_[index]->Hear(samples, static_cast<int>(count)); });
+  double before_s = std::numeric_limits<double>::infinity();
+  if (order_ == Order::kByStart)
+    for (const auto& decoder : decoders_) before_s = std::min(before_s, decoder->EarliestStartToCome());
+  ReportBefore(before_s);
+}
+
+void ModeDecoders::Finish() {
+  ParallelFor(decoders_.size(), threads_, [&](std::size_t index) { decoders_[index]->Finish(); });
+  ReportBefore(std::numeric_limits<double>::infinity());
+}
+
+void ModeDecoders::ReportBefore(double before_s) {
+  for (std::size_t place = 0; place < decoders_.size(); ++place)
+    for (DecodedFrame& frame : decoders_[place]->TakeFrames()) waiting_.push_back({std::move(frame), place});
+  std::stable_sort(waiting_.begin(), waiting_.end(), [](const Waiting& a, const Waiting& b) {
+    if (a.frame.start_s != b.frame.start_s) return a.frame.start_s < b.frame.start_s;
+    return a.mode_place < b.mode_place;
+  });
+  std::size_t reported = 0;
+  for (; reported < waiting_.size() && waiting_[reported].frame.start_s < before_s; ++reported)
+    report_(waiting_[reported].frame);
+  waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(reported));
+}
+
+void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& audio, int threads,
+                     const ModeDecoders::Report& report) {
+  const bool live = audio.Live();
+  ModeDecoders decoders(modes, threads, live ? ModeDecoders::Order::kAsDecided : ModeDecoders::Order::kByStart,
+                        report);
+  const std::size_t piece_size = live ? kLivePieceSamples : kDecodePiece;
   Audio piece;
-  for (audio.Read(piece_size, piece); !piece.empty(); audio.Read(piece_size, piece)) {
-    ParallelFor(decoders.size(), threads,
-                [&](std::size_t index) { decoders[index]->Hear(piece.data(), static_cast<int>(piece.size())); });
-    double before_s = std::numeric_limits<double>::infinity();
-    if (!audio.Live())
-      for (const auto& decoder : decoders) before_s = std::min(before_s, decoder->EarliestStartToCome());
-    report_before(before_s);
-  }
-  ParallelFor(decoders.size(), threads, [&](std::size_t index) { decoders[index]->Finish(); });
-  report_before(std::numeric_limits<double>::infinity());
+  for (audio.Read(piece_size, piece); !piece.empty(); audio.Read(piece_size, piece))
+    decoders.Hear(piece.data(), piece.size());
+  decoders.Finish();
 }
 
 }  // namespace quillon

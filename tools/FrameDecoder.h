@@ -6,6 +6,7 @@
 // byte were decided and what the receiver's synchroniser reported.
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "link/FrameReceiver.h"
@@ -49,6 +50,10 @@ class FrameDecoder {
   // frame being collected, or else the end of the audio heard so far.
   double EarliestStartToCome() const;
 
+  // The station's adapter, whose receiver the speed benchmark gives the
+  // decoder kernel it measures.
+  olivia& Adapter() { return station_.Adapter(); }
+
  private:
   // Takes what the receive ring holds; `elapsed_s` of audio passed since the last call.
   void DrainReceiveRing(double now_s, double elapsed_s);
@@ -69,12 +74,43 @@ class FrameDecoder {
   std::vector<DecodedFrame> frames_;
 };
 
-// Every mode's receiver over the same recording, read piece by piece, on up
-// to `threads` worker threads. Each frame goes to `report` in order of its
-// start, then of its mode's place in `modes`, as soon as no receiver can
-// still find one that starts earlier.
+// Every mode's receiver over the same audio, on up to `threads` worker
+// threads.
+class ModeDecoders {
+ public:
+  // kByStart: each frame goes to `report` in order of its start, then of its
+  // mode's place in `modes`, as soon as no receiver can still find one that
+  // starts earlier (a recording). kAsDecided: each frame as soon as it is
+  // decided (live audio, where a frame another mode is still collecting,
+  // perhaps one begun by noise, could hold it back for minutes).
+  enum class Order { kByStart, kAsDecided };
+  using Report = std::function<void(const DecodedFrame&)>;
+
+  ModeDecoders(const std::vector<const OliviaMode*>& modes, int threads, Order order, Report report);
+  ~ModeDecoders();
+
+  void Hear(const int16_t* samples, std::size_t count);
+  // The audio has ended: the last frames are decided and reported.
+  void Finish();
+
+ private:
+  void ReportBefore(double before_s);
+
+  struct Waiting {
+    DecodedFrame frame;
+    std::size_t mode_place;
+  };
+  std::vector<std::unique_ptr<FrameDecoder>> decoders_;
+  int threads_;
+  Order order_;
+  Report report_;
+  std::vector<Waiting> waiting_;
+};
+
+// Every mode's receiver over a recording (or live audio), read piece by
+// piece: in order of start for a file, as decided for a live source.
 void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& audio, int threads,
-                     const std::function<void(const DecodedFrame&)>& report);
+                     const ModeDecoders::Report& report);
 
 // Worker threads for parallel work: the machine's cores, at least one.
 int WorkerThreads();

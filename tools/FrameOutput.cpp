@@ -94,7 +94,7 @@ std::string JsonString(const std::string& utf8) {
   return json + "\"";
 }
 
-std::string JsonFrameLine(const DecodedFrame& decoded) {
+std::string JsonFrameLine(const DecodedFrame& decoded, const std::string& time_utc) {
   const ReceivedFrame& frame = decoded.frame;
   std::string hex;
   for (char c : frame.text) {
@@ -120,6 +120,7 @@ std::string JsonFrameLine(const DecodedFrame& decoded) {
   // In 2500 Hz, as the channel simulator sets it; null when nothing measured it.
   json += ",\"snr_db\":" + (std::isfinite(decoded.snr_db) ? Format("%.1f", decoded.snr_db) : std::string("null"));
   json += ",\"freq_offset_hz\":" + Format("%.2f", decoded.freq_offset_hz);
+  if (!time_utc.empty()) json += ",\"time\":\"" + time_utc + "\"";
   return json + "}";
 }
 

@@ -25,6 +25,7 @@ const char kHelp[] =
     "  demo               one message from one station to another over the channel\n"
     "  devices            the sound devices by the names the options take\n"
     "  send               one message through the sound card, keying the transmitter\n"
+    "  listen             a sound card in one mode or all 19, frames as they come\n"
     "\n"
     "  --version          the version and the checkout it was built from\n";
 
@@ -36,6 +37,7 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
   if (command == "demo") return RunDemo(rest);
   if (command == "devices") return RunDevices(rest);
   if (command == "send") return RunSend(rest);
+  if (command == "listen") return RunListen(rest);
   if (command == "bench") {
     const std::string which = rest.empty() ? "" : rest[0];
     const Words bench_rest(rest.empty() ? rest.end() : rest.begin() + 1, rest.end());
