@@ -81,6 +81,9 @@ int RunQuillon(int argc, char** argv) {
   if (asked.help) return std::fputs(kProgramHelp, stdout), 0;
 
   QApplication application(argc, argv);  // takes Qt's own options out of argv
+  // As early as the event loop can take them: a signal before this ends the
+  // process at once, and one during the folder's message box ends the box.
+  QuitOnSignals quit_on_signals;
   const ProgramOptions options = ReadProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!options.error.empty()) {
     std::fprintf(stderr, "quillon: %s\n", options.error.c_str());
@@ -98,7 +101,6 @@ int RunQuillon(int argc, char** argv) {
   QApplication::setWindowIcon(StatusIconPicture(kIconIdle));
   AudioDevices devices;
   Program program(ProgramContext{ProcessStationState(), devices, home.folder});
-  QuitOnSignals quit_on_signals;
   program.Start();
   const int code = QApplication::exec();
   program.Finish();
