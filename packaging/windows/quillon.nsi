@@ -39,6 +39,7 @@ RequestExecutionLevel admin
 !define PUBLISHER "Разработчики проекта Quillon"
 
 Name "Quillon ${VERSION}"
+BrandingText "Quillon ${VERSION}"
 OutFile "${OUTFILE}"
 ; A 64-bit installer: $PROGRAMFILES is the 64-bit Program Files and the
 ; registry is the 64-bit view.
@@ -56,6 +57,9 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ; language is English.
 !insertmacro MUI_LANGUAGE "Russian"
 !insertmacro MUI_LANGUAGE "English"
+
+LangString ProgramRunning ${LANG_RUSSIAN} "Quillon запущен: закройте программу и повторите удаление."
+LangString ProgramRunning ${LANG_ENGLISH} "Quillon is running: close it and uninstall again."
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "ProductName" "Quillon"
@@ -100,7 +104,13 @@ Section "Quillon"
 SectionEnd
 
 Section "Uninstall"
+  ; A running program cannot be deleted; rather than leave half of it, say so
+  ; and stop (the silent uninstaller ends with exit code 2).
+  ClearErrors
   Delete "$INSTDIR\quillon.exe"
+  IfErrors 0 +3
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(ProgramRunning)" /SD IDOK
+    Abort
   Delete "$INSTDIR\quillon-cli.exe"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
