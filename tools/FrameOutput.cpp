@@ -11,12 +11,6 @@
 namespace quillon {
 namespace {
 
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 std::string CheckText(const ReceivedFrame& frame) {
   char text[64];
   // As the status bar shows it: a received byte of 128 or more prints
@@ -74,54 +68,16 @@ std::string PlainFrameLine(const DecodedFrame& decoded, bool with_mode) {
   return line;
 }
 
-std::string JsonString(const std::string& utf8) {
-  std::string json = "\"";
-  for (char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"') json += "\\\"";
-    else if (c == '\\') json += "\\\\";
-    else if (c == '\n') json += "\\n";
-    else if (c == '\r') json += "\\r";
-    else if (c == '\t') json += "\\t";
-    else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-      json += escaped;
-    } else {
-      json.push_back(c);
-    }
-  }
-  return json + "\"";
-}
-
 std::string JsonFrameLine(const DecodedFrame& decoded, const std::string& time_utc) {
-  const ReceivedFrame& frame = decoded.frame;
-  std::string hex;
-  for (char c : frame.text) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(c));
-    hex += digits;
-  }
-  std::string json = "{\"mode\":" + JsonString(decoded.mode->label);
-  json += ",\"mode_number\":" + std::to_string(decoded.mode->number);
-  json += std::string(",\"good\":") + (frame.Trusted() ? "true" : "false");
-  json += std::string(",\"integrity\":\"") + IntegrityName(frame.integrity) + "\"";
-  json += std::string(",\"check_character_agrees\":") + (frame.good ? "true" : "false");
-  // The weakest block's decision strength; null when nothing measured it.
-  json += ",\"weakest_strength\":" + (std::isfinite(frame.weakest) ? Format("%.3f", frame.weakest) : std::string("null"));
-  json += ",\"expected\":" + std::to_string(frame.expected);
-  json += ",\"received\":" + std::to_string(frame.received);
-  json += ",\"text\":" + JsonString(Cp1251ToUtf8(frame.text));
-  json += ",\"text_cp1251_hex\":\"" + hex + "\"";
-  json += ",\"link_bytes\":" + std::to_string(frame.link_bytes);
-  json += ",\"start_s\":" + Format("%.3f", decoded.start_s);
-  json += ",\"end_s\":" + Format("%.3f", decoded.end_s);
-  json += ",\"snr\":" + Format("%.2f", decoded.snr);
-  // In 2500 Hz, as the channel simulator sets it; null when nothing measured it.
-  json += ",\"snr_db\":" + (std::isfinite(decoded.snr_db) ? Format("%.1f", decoded.snr_db) : std::string("null"));
-  json += ",\"freq_offset_hz\":" + Format("%.2f", decoded.freq_offset_hz);
-  if (!time_utc.empty()) json += ",\"time\":\"" + time_utc + "\"";
-  return json + "}";
+  FrameHearing hearing;
+  hearing.mode_label = decoded.mode->label;
+  hearing.mode_number = decoded.mode->number;
+  hearing.start_s = decoded.start_s;
+  hearing.end_s = decoded.end_s;
+  hearing.snr = decoded.snr;
+  hearing.snr_db = decoded.snr_db;
+  hearing.freq_offset_hz = decoded.freq_offset_hz;
+  return FrameJson(decoded.frame, hearing, time_utc);
 }
 
 }  // namespace quillon

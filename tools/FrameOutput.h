@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "link/FrameJson.h"  // JsonString
 #include "tools/FrameDecoder.h"
 
 namespace quillon {
@@ -16,11 +17,8 @@ std::string ClockTime(double seconds);
 // as \\, \n, \r, \t and \xHH. `with_mode` puts the mode's label in front.
 std::string PlainFrameLine(const DecodedFrame& decoded, bool with_mode);
 
-// One JSON object on one line; `time_utc` ("2026-12-09T01:40:05Z", when the
+// One JSON object on one line (FrameJson); `time_utc` ("2026-12-09T01:40:05Z", when the
 // frame was received live) is given as "time" when not empty.
 std::string JsonFrameLine(const DecodedFrame& decoded, const std::string& time_utc = "");
-
-// A JSON string literal (quotes included) of UTF-8 text.
-std::string JsonString(const std::string& utf8);
 
 }  // namespace quillon

@@ -8,18 +8,7 @@
 
 namespace quillon {
 
-std::string UtcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-#ifdef _WIN32
-  gmtime_s(&utc, &now);
-#else
-  gmtime_r(&now, &utc);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
+std::string UtcNow() { return UtcTimeText(std::time(nullptr)); }
 
 void FrameAnnouncer::Announce(const DecodedFrame& frame, const std::string& time_utc) {
   const std::string json = JsonFrameLine(frame, time_utc);
