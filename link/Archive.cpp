@@ -16,21 +16,23 @@ namespace {
 constexpr char kPathSeparator[] = "\\";
 // Text mode turns every line feed into CR LF, the text's own included.
 constexpr char kAppendMode[] = "at";
-std::string PlatformRecord(const ReceivedFrame& frame, const ArchiveTime& time) { return FormatArchiveRecord(frame, time); }
+std::string PlatformRecord(const ReceivedFrame& frame, const ArchiveTime& time, const std::string& mode_label) {
+  return FormatArchiveRecord(frame, time, mode_label);
+}
 void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_s(&local, &seconds); }
 #else
 constexpr char kPathSeparator[] = "/";
 constexpr char kAppendMode[] = "a";
 // A Linux editor wants UTF-8 and bare line feeds: the pane's CR LF pairs
 // become LF.
-std::string PlatformRecord(const ReceivedFrame& frame, const ArchiveTime& time) {
+std::string PlatformRecord(const ReceivedFrame& frame, const ArchiveTime& time, const std::string& mode_label) {
   ReceivedFrame lf = frame;
   lf.text.clear();
   for (std::size_t index = 0; index < frame.text.size(); ++index) {
     if (frame.text[index] == '\r' && index + 1 < frame.text.size() && frame.text[index + 1] == '\n') continue;
     lf.text.push_back(frame.text[index]);
   }
-  return Cp1251ToUtf8(FormatArchiveRecord(lf, time));
+  return Cp1251ToUtf8(FormatArchiveRecord(lf, time, mode_label));
 }
 void ToLocalTime(std::time_t seconds, std::tm& local) { localtime_r(&seconds, &local); }
 #endif
@@ -57,7 +59,7 @@ ArchiveTime LocalTimeNow() {
 namespace {
 
 std::string FormatRecord(int expected, int received, bool agrees, bool success, const ArchiveTime& time,
-                         const std::string& verdict, const std::string& text) {
+                         const std::string& verdict, const std::string& mode_label, const std::string& text) {
   char stamp[128];
   std::snprintf(stamp, sizeof stamp, "   %04d / %02d / %02d     %02d:%02d:%02d.%03d", time.year, time.month, time.day,
                 time.hour, time.minute, time.second, time.millisecond);
@@ -69,6 +71,7 @@ std::string FormatRecord(int expected, int received, bool agrees, bool success, 
   const char* outcome = success ? "\xD3\xF1\xEF\xE5\xF8\xED\xEE" : "\xCE\xF8\xE8\xE1\xEA\xE0";
   std::string record = std::string("------------   ") + check + " " + outcome + "  " + stamp;
   if (!verdict.empty()) record += "   " + verdict;
+  if (!mode_label.empty()) record += "   " + mode_label;
   return record + "\n\n" + text + "\n\n";
 }
 
@@ -76,12 +79,12 @@ std::string FormatRecord(int expected, int received, bool agrees, bool success, 
 
 std::string FormatArchiveRecord(int expected, int received, bool good, const ArchiveTime& time,
                                 const std::string& text) {
-  return FormatRecord(expected, received, good, good, time, {}, text);
+  return FormatRecord(expected, received, good, good, time, {}, {}, text);
 }
 
-std::string FormatArchiveRecord(const ReceivedFrame& frame, const ArchiveTime& time) {
+std::string FormatArchiveRecord(const ReceivedFrame& frame, const ArchiveTime& time, const std::string& mode_label) {
   return FormatRecord(frame.expected, frame.received, frame.good, frame.Trusted(), time, FrameVerdictWord(frame),
-                      frame.text);
+                      mode_label, frame.text);
 }
 
 Archive::Archive(std::string home_directory, ArchiveClock clock)
@@ -89,10 +92,10 @@ Archive::Archive(std::string home_directory, ArchiveClock clock)
   if (!clock_) clock_ = LocalTimeNow;
 }
 
-bool Archive::Append(const ReceivedFrame& frame) const {
+bool Archive::Append(const ReceivedFrame& frame, const std::string& mode_label) const {
   std::FILE* file = std::fopen(path_.c_str(), kAppendMode);
   if (file == nullptr) return false;
-  const std::string record = PlatformRecord(frame, clock_());
+  const std::string record = PlatformRecord(frame, clock_(), mode_label);
   std::fwrite(record.data(), 1, record.size(), file);
   std::fclose(file);
   return true;

@@ -35,8 +35,10 @@ std::string FormatArchiveRecord(int expected, int received, bool good, const Arc
                                 const std::string& text);
 // A frame's record: "=" when its check character agrees, "Успешно" only
 // when it is trusted (verified, or unverified but firmly decided), and its
-// verdict (FrameVerdictWord) three spaces after the timestamp.
-std::string FormatArchiveRecord(const ReceivedFrame& frame, const ArchiveTime& time);
+// verdict (FrameVerdictWord) three spaces after the timestamp; a station
+// listening in all modes puts the mode's label three spaces after that.
+std::string FormatArchiveRecord(const ReceivedFrame& frame, const ArchiveTime& time,
+                                const std::string& mode_label = "");
 
 class Archive {
  public:
@@ -45,7 +47,7 @@ class Archive {
 
   // Appends the frame's record. False when the file could not be opened;
   // nothing is reported to the operator either way.
-  bool Append(const ReceivedFrame& frame) const;
+  bool Append(const ReceivedFrame& frame, const std::string& mode_label = "") const;
 
   const std::string& Path() const { return path_; }
 

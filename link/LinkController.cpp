@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <limits>
 #include <cstdarg>
 #include <cstdio>
 #include <thread>
@@ -10,6 +11,7 @@
 
 #include "link/CheckExtension.h"
 #include "link/Frame.h"
+#include "link/FrameJson.h"
 #include "link/FrameVerdict.h"
 
 namespace quillon {
@@ -44,8 +46,15 @@ LinkController::LinkController(const LinkControllerContext& context)
       key_transmitter_(context.key_transmitter),
       send_check_extension_(context.send_check_extension),
       archive_(context.home_directory, context.clock),
-      receiver_(context.receive),
-      mode_number_(context.mode_number) {}
+      name_modes_(!context.other_modes.empty()),
+      announce_(context.announce),
+      listening_since_(context.listening_since) {
+  channels_.reserve(1 + context.other_modes.size());
+  channels_.push_back(Channel{&state_.Bufer_Olivia, FrameReceiver(context.receive), context.mode_number,
+                              context.mode_label});
+  for (const OtherModeRing& other : context.other_modes)
+    channels_.push_back(Channel{other.ring, FrameReceiver(other.receive), other.mode_number, other.mode_label});
+}
 
 void LinkController::Tick() {
   WatchEndOfTransmission();
@@ -141,32 +150,51 @@ void LinkController::SendText(const std::string& text) {
 }
 
 // One tick's worth of received characters, and then the tick's time for a
-// frame that waits for its check extension.
+// frame that waits for its check extension; the chosen mode's ring first.
 void LinkController::DrainReceiveRing() {
+  const double now_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - listening_since_).count();
+  for (std::size_t index = 0; index < channels_.size(); ++index) Drain(index, now_s);
+}
+
+void LinkController::Drain(std::size_t index, double now_s) {
+  Channel& channel = channels_[index];
   int entry = 0;
   float strength = 0;
   ReceivedSignal signal;
-  while (state_.Bufer_Olivia.Take(entry, strength, signal)) {
-    Show(receiver_.Feed(entry, strength));
-    signal_.Follow(signal, receiver_.AwaitingExtension());
+  while (channel.ring->Take(entry, strength, signal)) {
+    Show(index, channel.receiver.Feed(entry, strength), now_s);
+    channel.signal.Follow(signal, channel.receiver.AwaitingExtension());
+    if (channel.check_seen || !channel.receiver.AwaitingExtension()) continue;
+    channel.end_s = now_s;  // the check byte came: the frame waits for its extension
+    channel.check_seen = true;
   }
-  Show(receiver_.Elapse(kTickMilliseconds / 1000.0));
+  Show(index, channel.receiver.Elapse(kTickMilliseconds / 1000.0), now_s);
 }
 
-void LinkController::Show(const ReceiveEvents& events) {
+void LinkController::Show(std::size_t index, const ReceiveEvents& events, double now_s) {
+  Channel& channel = channels_[index];
+  const int number = static_cast<int>(index);
   for (const ReceiveEvent& event : events) {
     switch (event.kind) {
       case ReceiveEvent::Kind::kFrameStart:
-        signal_.Start();
+        channel.signal.Start();
+        channel.start_s = now_s;
+        channel.check_seen = false;
+        // Another mode's frame being typed keeps the pane.
+        if (followed_ != -1 && followed_ != number) break;
+        followed_ = number;
         view_.SetLowerText("");
         state_.PRM_R.store(1);
         view_.Iconki();
         break;
       case ReceiveEvent::Kind::kCharacter:
-        view_.InsertLowerChar(event.character);
+        if (followed_ == number) view_.InsertLowerChar(event.character);
         break;
       case ReceiveEvent::Kind::kFrameEnd:
-        FinishFrame(event.frame);
+        // The pane now holds this frame's text; a frame of another mode
+        // that was being typed is shown when it ends.
+        followed_ = -1;
+        FinishFrame(channel, event.frame, now_s);
         break;
       case ReceiveEvent::Kind::kNone:
         break;
@@ -174,23 +202,46 @@ void LinkController::Show(const ReceiveEvents& events) {
   }
 }
 
-void LinkController::FinishFrame(const ReceivedFrame& frame) {
+void LinkController::FinishFrame(Channel& channel, const ReceivedFrame& frame, double now_s) {
+  if (!channel.check_seen) channel.end_s = now_s;
   view_.SetLowerText("");
   view_.SetLowerText(frame.text);
   state_.USPESHNO.store(frame.Trusted() ? 1 : 0);
-  view_.SetStatusText(FrameStatusText(frame));
-  archive_.Append(frame);
+  std::string status = FrameStatusText(frame);
+  if (name_modes_) status = channel.label + ": " + status;
+  SignalReport report = channel.signal.Report();
+  report.mode_number = channel.mode_number;
+  report.time = std::time(nullptr);
+  if (const std::string failure = Announce(channel, frame, report); !failure.empty()) status += "; " + failure;
+  view_.SetStatusText(status);
+  archive_.Append(frame, name_modes_ ? channel.label : std::string());
   state_.PRM_R.store(0);
   view_.Iconki();
   view_.FocusArchiveButton();
   // A frame no block of which was measured (its characters pushed out at a
   // mode change) has no report; the window keeps showing the last one.
-  if (signal_.Measured()) {
-    SignalReport report = signal_.Report();
-    report.mode_number = mode_number_;
-    report.time = std::time(nullptr);
-    view_.ShowSignalReport(report);
+  if (channel.signal.Measured()) view_.ShowSignalReport(report);
+}
+
+std::string LinkController::Announce(const Channel& channel, const ReceivedFrame& frame, const SignalReport& report) {
+  if (!announce_) return {};
+  FrameHearing hearing;
+  hearing.mode_label = channel.label.c_str();
+  hearing.mode_number = channel.mode_number;
+  hearing.start_s = channel.start_s;
+  hearing.end_s = channel.end_s;
+  // The receiver's own ratio lives on the driver thread: not known here.
+  hearing.snr = std::numeric_limits<double>::quiet_NaN();
+  hearing.snr_db = report.snr_db;
+  hearing.freq_offset_hz = report.offset_hz;
+  std::string error;
+  if (announce_(FrameJson(frame, hearing, UtcTimeText(report.time)), error)) {
+    announce_failing_ = false;
+    return {};
   }
+  if (announce_failing_) return {};
+  announce_failing_ = true;
+  return error;
 }
 
 void tim(const LinkControllerContext& context) {

@@ -5,9 +5,18 @@
 // frames a requested text into the transmit ring and starts the transmitter,
 // and empties the receive ring through the frame receiver, showing, checking
 // and archiving each frame.
+//
+// Listening in all modes, it empties one receive ring per mode, each through
+// a frame receiver of its own. The lower pane follows, character by
+// character, the first frame that starts while it follows none; a frame of
+// another mode that ends meanwhile replaces it with its finished text (the
+// interrupted frame then appears whole when it ends). Each finished frame
+// names its mode in the status bar and in its archive record.
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/Archive.h"
 #include "link/FrameReceiver.h"
@@ -16,6 +25,18 @@
 #include "link/LinkView.h"
 
 namespace quillon {
+
+// The receive ring of another mode, when the station listens in all modes.
+struct OtherModeRing {
+  int mode_number = 0;     // 93..111
+  std::string mode_label;  // "OLIVIA_8_500"
+  ReceiveRing* ring = nullptr;
+  FrameReceiverSettings receive = {};
+};
+
+// Sends one finished frame's JSON to other programs; false with the reason
+// when the system refused it.
+using FrameAnnouncer = std::function<bool(const std::string& json, std::string& error)>;
 
 struct LinkControllerContext {
   LinkState& state;
@@ -42,6 +63,16 @@ struct LinkControllerContext {
   // the transmit ring. False refuses the transmission, with the status-bar
   // text in `refusal`. Empty means nothing is keyed.
   std::function<bool(std::string& refusal)> key_transmitter = {};
+  // The label of the mode number ("OLIVIA_8_500"), for the announced JSON
+  // and, listening in all modes, for status texts and archive records.
+  std::string mode_label = {};
+  // The other modes' rings (the station's own Bufer_Olivia carries the
+  // chosen mode); empty when the station listens in one mode.
+  std::vector<OtherModeRing> other_modes = {};
+  // Each finished frame as JSON (see link/FrameJson.h); empty sends nothing.
+  FrameAnnouncer announce = {};
+  // The start of the audio, from which the JSON's start_s and end_s count.
+  std::chrono::steady_clock::time_point listening_since = std::chrono::steady_clock::now();
 };
 
 class LinkController {
@@ -60,9 +91,26 @@ class LinkController {
   void CountDown();
   void ServeTransmitRequest();
   void SendText(const std::string& text);
+  // One mode's receiver: its ring, frame receive machine and the signal of
+  // the frame it is receiving.
+  struct Channel {
+    ReceiveRing* ring;
+    FrameReceiver receiver;
+    int mode_number;
+    std::string label;
+    FrameSignal signal = {};
+    double start_s = 0;        // when the frame's start marker came (s since listening_since)
+    double end_s = 0;          // when its check byte came
+    bool check_seen = false;
+  };
+
   void DrainReceiveRing();
-  void Show(const ReceiveEvents& events);
-  void FinishFrame(const ReceivedFrame& frame);
+  void Drain(std::size_t index, double now_s);
+  void Show(std::size_t index, const ReceiveEvents& events, double now_s);
+  void FinishFrame(Channel& channel, const ReceivedFrame& frame, double now_s);
+  // Hands the frame to the announcer; the reason for a failure, once per
+  // run of failures, else empty.
+  std::string Announce(const Channel& channel, const ReceivedFrame& frame, const SignalReport& report);
 
   LinkState& state_;
   LinkView& view_;
@@ -71,9 +119,12 @@ class LinkController {
   std::function<bool(std::string&)> key_transmitter_;
   bool send_check_extension_;
   Archive archive_;
-  FrameReceiver receiver_;
-  FrameSignal signal_;  // the frame being received, block by block
-  int mode_number_;
+  std::vector<Channel> channels_;  // the chosen mode's first
+  bool name_modes_;                // listening in all modes
+  int followed_ = -1;              // the channel the lower pane follows live; -1 none
+  FrameAnnouncer announce_;
+  bool announce_failing_ = false;
+  std::chrono::steady_clock::time_point listening_since_;
   int remaining_ = 0;       // non-zero while the countdown is shown
   int after_transmit_ = 0;  // ticks since the end of a transmission was seen
   int last_start_prd_ = 0;

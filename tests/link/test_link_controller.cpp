@@ -297,6 +297,140 @@ TEST_F(LinkControllerTest, TransmissionEndingBeforeTheNextTickStillTurnsTheIndic
   EXPECT_EQ(state_->PRD_R, 0);
 }
 
+// Listening in all modes: the chosen mode's ring and another's, each with its
+// own frame receiver. The pane follows the frame that started first; the
+// other mode's frame, finished meanwhile, replaces it with its text; every
+// finished frame names its mode in the status bar, the record and the report.
+class AllModesLinkTest : public LinkControllerTest {
+ protected:
+  AllModesLinkTest() : other_ring_(std::make_unique<ReceiveRing>()) {}
+
+  LinkControllerContext AllModesContext() {
+    LinkControllerContext context = Context();
+    context.mode_number = 101;
+    context.mode_label = "OLIVIA_8_500";
+    OtherModeRing other;
+    other.mode_number = 98;
+    other.mode_label = "OLIVIA_4_2000";
+    other.ring = other_ring_.get();
+    other.receive.extension_wait_s = 1.0;
+    context.other_modes.push_back(other);
+    return context;
+  }
+
+  static std::string Status(const char* label, const std::string& text, const char* verdict) {
+    const int check = TextCheckCharacter(text);
+    char status[64];
+    std::snprintf(status, sizeof status, "%s: CRC %X = %X, ", label, check, check);
+    return status + Utf8ToCp1251(verdict);
+  }
+
+  std::unique_ptr<ReceiveRing> other_ring_;
+};
+
+TEST_F(AllModesLinkTest, PaneFollowsTheFirstStartedFrameAndEachFinishedFrameNamesItsMode) {
+  view_.WatchIndicators(*state_);
+  LinkController controller(AllModesContext());
+  const ReceivedSignal measured{1, 10, 20, true};
+  // The other mode hears noise, then a frame starts there first.
+  for (int entry : std::vector<int>{'q', 22, 'z', 22, 15, 15, 'x'}) other_ring_->Put(entry);
+  controller.Tick();
+  EXPECT_EQ(view_.typed, "x");
+  EXPECT_EQ(state_->PRM_R, 1);
+
+  // The chosen mode receives a whole frame meanwhile: not typed, shown when
+  // it ends, with its mode named everywhere.
+  for (int entry : BuildExtendedFrame("abc")) state_->Bufer_Olivia.Put(entry, 9, measured);
+  controller.Tick();
+  EXPECT_EQ(view_.typed, "x");
+  EXPECT_EQ(view_.Lower(), "abc");
+  EXPECT_EQ(view_.LastStatus(), Status("OLIVIA_8_500", "abc", "проверено"));
+  ASSERT_EQ(view_.reports.size(), 1u);
+  EXPECT_EQ(view_.reports[0].mode_number, 101);
+  EXPECT_EQ(state_->USPESHNO, 1);
+  EXPECT_EQ(state_->PRM_R, 0);
+
+  // The interrupted frame is no longer typed; it appears whole when it ends,
+  // and the icon follows this last finished frame.
+  for (int entry : std::vector<int>{'y', 22, 0x80}) other_ring_->Put(entry);
+  controller.Tick();
+  EXPECT_EQ(view_.typed, "x");
+  EXPECT_EQ(view_.Lower(), "xy");
+  char bad[64];
+  std::snprintf(bad, sizeof bad, "OLIVIA_4_2000: CRC %X != FFFFFF80", TextCheckCharacter("xy"));
+  EXPECT_EQ(view_.LastStatus(), bad);
+  EXPECT_EQ(view_.reports.size(), 1u);  // nothing measured the other mode's characters
+  ASSERT_FALSE(view_.Icons().empty());
+  EXPECT_EQ(view_.Icons().back(), (RecordingView::Indicators{0, 0, 0}));
+
+  // The records keep their layout, the label three spaces after the verdict
+  // (or after the timestamp when the check character failed).
+  const std::string log = home_.LogText();
+  EXPECT_NE(log.find("04:55:12.345   проверено   OLIVIA_8_500\n\nabc\n\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Ошибка     2026 / 12 / 07     04:55:12.345   OLIVIA_4_2000\n\nxy\n\n"), std::string::npos)
+      << log;
+
+  // With nothing followed, the next frame to start is typed live again.
+  for (int entry : std::vector<int>{22, 15, 15, 'k'}) other_ring_->Put(entry);
+  controller.Tick();
+  EXPECT_EQ(view_.typed, "xk");
+  EXPECT_EQ(view_.Lower(), "k");
+}
+
+TEST_F(AllModesLinkTest, NoiseInAnotherModeLeavesTheChosenModesFrameAsInOneMode) {
+  LinkController controller(AllModesContext());
+  for (char c : std::string("22 noise 15, never a marker")) other_ring_->Put(c);
+  for (int entry : BuildExtendedFrame("abc")) state_->Bufer_Olivia.Put(entry);
+  controller.Tick();
+  EXPECT_EQ(view_.typed, "abc");
+  EXPECT_EQ(view_.lower_sets, (std::vector<std::string>{"", "", "abc"}));
+  EXPECT_EQ(view_.statuses, std::vector<std::string>{Status("OLIVIA_8_500", "abc", "проверено")});
+  EXPECT_EQ(view_.icon_updates, 2);
+}
+
+// Each finished frame goes to the announcer as JSON with its mode and the
+// UTC time; a refusal is said once, after the verdict, until one goes out.
+TEST_F(LinkControllerTest, AnnouncesEachFrameAsJsonAndSaysAFailureOnce) {
+  LinkControllerContext context = Context();
+  context.mode_number = 101;
+  context.mode_label = "OLIVIA_8_500";
+  std::vector<std::string> sent;
+  bool refuse = false;
+  context.announce = [&](const std::string& json, std::string& error) {
+    if (refuse) {
+      error = "refused";
+      return false;
+    }
+    sent.push_back(json);
+    return true;
+  };
+  LinkController controller(context);
+  const auto hear = [&](const std::string& text) {
+    // Signal 1 beside noise 10 in every block: -10 dB.
+    for (int entry : BuildExtendedFrame(text)) state_->Bufer_Olivia.Put(entry, 9, ReceivedSignal{1, 10, 20, true});
+    controller.Tick();
+  };
+  hear("abc");
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].rfind("{\"mode\":\"OLIVIA_8_500\",\"mode_number\":101,\"good\":true,\"integrity\":\"verified\",", 0),
+            0u) << sent[0];
+  EXPECT_NE(sent[0].find("\"text\":\"abc\""), std::string::npos);
+  EXPECT_NE(sent[0].find("\"snr\":null,\"snr_db\":-10.0,\"freq_offset_hz\":20.00,\"time\":\"20"), std::string::npos)
+      << sent[0];
+  EXPECT_EQ(sent[0].substr(sent[0].size() - 3), "Z\"}");
+  // Single mode: the status names no mode.
+  EXPECT_EQ(view_.LastStatus().rfind("CRC ", 0), 0u);
+
+  refuse = true;
+  hear("de");
+  EXPECT_NE(view_.LastStatus().find("; refused"), std::string::npos) << view_.LastStatus();
+  hear("fg");
+  EXPECT_EQ(view_.LastStatus().find("refused"), std::string::npos) << view_.LastStatus();
+  refuse = false;
+  hear("hi");
+  EXPECT_EQ(sent.size(), 2u);
+}
+
 // The real thread: tim polls every 100 ms until STOPTIM. The test plays the
 // modem, moving the transmit ring into the receive ring.
 TEST_F(LinkControllerTest, TimThreadSendsAndReceivesUntilStopped) {
