@@ -8,7 +8,9 @@
 
 #include "link/LinkController.h"
 #include "modem/DeviceAlerts.h"
+#include "modem/net/UdpSender.h"
 #include "modem/Olivia.h"
+#include "modem/ReceiveChain.h"
 #include "modem/SampleLevels.h"
 #include "modem/SoundCard.h"
 
@@ -27,11 +29,13 @@ class Driver {
     applied_in_ = station_.InDECSW.load();
     applied_out_ = station_.OutDECSW.load();
     applied_mode_ = station_.mode_number.load();
+    applied_all_ = station_.listen_all_modes.load() != 0;
+    OpenUdpEvents();
     BuildModem(applied_mode_);
     station_.DTMFbuffer.Skip();  // audio captured before the modem existed is dropped
     StartLinkController();
     while (link_.STOP.load(std::memory_order_acquire) == 0) {
-      ProcessCapturedAudio(station_);
+      ProcessCapturedAudio(station_, others_.get());
       ApplyCaptureDevice();
       ApplyPlaybackDevice();
       ApplyMode();
@@ -52,12 +56,31 @@ class Driver {
  private:
   void BuildModem(int mode) {
     adapter_ = MakeOliviaModem(mode, station_);
+    if (applied_all_) others_ = std::make_unique<OtherModeReceivers>(mode, station_);
     station_.modem.store(adapter_.get(), std::memory_order_release);
   }
 
   void DeleteModem() {
     station_.modem.store(nullptr, std::memory_order_release);
     adapter_.reset();
+    others_.reset();
+  }
+
+  // Once for the whole run; the station works on without it.
+  void OpenUdpEvents() {
+    if (context_.udp_events.empty()) return;
+    std::string error;
+    udp_ = UdpSender::Open(context_.udp_events, error);
+    if (!udp_) context_.view.SetStatusText("udp_events: " + error);
+  }
+
+  // The link controller's view of the other modes' rings.
+  std::vector<OtherModeRing> OtherModeRings() const {
+    std::vector<OtherModeRing> rings;
+    if (!others_) return rings;
+    for (const auto& chain : others_->Chains())
+      rings.push_back({chain->Mode().number, chain->Mode().label, &chain->Ring(), LinkReceiveSettings(chain->Mode())});
+    return rings;
   }
 
   void StartLinkController() {
@@ -72,6 +95,13 @@ class Driver {
                                        [&station] { return PlaybackOpen(station); },
                                        LinkReceiveSettings(ModeByNumber(applied_mode_))};
     link_context.mode_number = applied_mode_;
+    link_context.mode_label = ModeByNumber(applied_mode_).label;
+    link_context.other_modes = OtherModeRings();
+    link_context.listening_since = listening_since_;
+    if (udp_) {
+      UdpSender* udp = udp_.get();
+      link_context.announce = [udp](const std::string& json, std::string& error) { return udp->Send(json, error); };
+    }
     link_context.key_transmitter = [&station](std::string& refusal) {
       std::string error;
       if (station.ptt.KeyForTransmission(error)) return true;
@@ -115,13 +145,15 @@ class Driver {
   // fixed waits that only let them end.
   void ApplyMode() {
     const int wanted = station_.mode_number.load();
-    if (wanted == applied_mode_) return;
+    const bool wanted_all = station_.listen_all_modes.load() != 0;
+    if (wanted == applied_mode_ && wanted_all == applied_all_) return;
     StopLinkController();
     CloseWaveIn(station_);
     CloseWaveOut(station_);
     station_.ptt.ReleaseNow(ReleaseCause::kModeChange);
     DeleteModem();
     applied_mode_ = wanted;
+    applied_all_ = wanted_all;
     link_.CBufer.Clear();
     for (std::atomic<int>* flag : {&link_.PRD_R, &link_.PRM_R, &link_.USPESHNO, &link_.Ura, &link_.start_prd})
       flag->store(0, std::memory_order_release);
@@ -141,16 +173,20 @@ class Driver {
   StationState& station_;
   LinkState& link_;
   std::unique_ptr<olivia> adapter_;
+  std::unique_ptr<OtherModeReceivers> others_;  // listening in all modes
+  std::unique_ptr<UdpSender> udp_;
+  const std::chrono::steady_clock::time_point listening_since_ = std::chrono::steady_clock::now();
   std::thread link_thread_;
   DeviceAlerts device_alerts_{station_};
   int applied_in_ = -1;
   int applied_out_ = -1;
   int applied_mode_ = 0;
+  bool applied_all_ = false;
 };
 
 }  // namespace
 
-int ProcessCapturedAudio(StationState& station) {
+int ProcessCapturedAudio(StationState& station, OtherModeReceivers* others) {
   modem* active = station.modem.load(std::memory_order_acquire);
   int16_t block[kAudioBlockSamples];
   double samples[kAudioBlockSamples];
@@ -158,6 +194,7 @@ int ProcessCapturedAudio(StationState& station) {
   while (station.DTMFbuffer.Take(block)) {
     for (int i = 0; i < kAudioBlockSamples; ++i) samples[i] = CaptureSample(block[i]);
     if (active != nullptr) active->rx_process(samples, kAudioBlockSamples);
+    if (others != nullptr) others->rx_process(samples, kAudioBlockSamples);
     ++handed;
   }
   return handed;

@@ -10,6 +10,11 @@
 // STOP and STOPTIM and joins that thread: Play then joins the link
 // controller, closes both devices (joining the audio threads) and only then
 // deletes the adapter.
+//
+// Listening in all modes (StationState::listen_all_modes), a receive-only
+// chain for every other mode hears each captured block after the adapter,
+// and the link controller empties their rings too. Switching it on or off
+// rebuilds the modem as a mode change does.
 
 #include <string>
 
@@ -26,13 +31,19 @@ struct DriverContext {
   AudioBackend& devices;
   std::string home_directory;  // where log.txt is appended
   ArchiveClock clock = {};     // archive timestamps; empty means the local time
+  // "HOST:PORT": each finished frame goes there as one JSON datagram; empty
+  // sends nothing. A wrong address is said once in the status bar.
+  std::string udp_events = {};
 };
 
 // Returns 0 once STOP is set.
 int Play(DriverContext& context);
 
+class OtherModeReceivers;
+
 // One pass of the receive step: every captured block, as sample / 32767, to
-// the active modem's rx_process. Returns the number of blocks handed on.
-int ProcessCapturedAudio(StationState& station);
+// the active modem's rx_process, then to the other modes' receivers when
+// there are any. Returns the number of blocks handed on.
+int ProcessCapturedAudio(StationState& station, OtherModeReceivers* others = nullptr);
 
 }  // namespace quillon

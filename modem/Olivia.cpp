@@ -9,6 +9,7 @@
 #include "engine/Receiver.h"
 #include "engine/Transmitter.h"
 #include "link/CheckExtension.h"
+#include "modem/ReceiveChain.h"
 
 namespace quillon {
 
@@ -26,15 +27,6 @@ constexpr int kDiagnosticMode = 93;
 
 // The band edge of both chains is in units of a sixteenth of the sample rate.
 double BandEdgeUnit(int sample_rate) { return sample_rate / 16.0; }
-
-ReceivedSignal ToReceivedSignal(const MFSK_BlockSignal& block) {
-  ReceivedSignal signal;
-  signal.signal = static_cast<float>(block.signal);
-  signal.noise = static_cast<float>(block.noise);
-  signal.offset_hz = static_cast<float>(block.offset_hz);
-  signal.measured = block.measured;
-  return signal;
-}
 
 }  // namespace
 

@@ -21,6 +21,7 @@ void StationState::Reset() {
   InDECSW.store(-1);
   OutDECSW.store(-1);
   mode_number.store(kDefaultModeNumber);
+  listen_all_modes.store(0);
   modem.store(nullptr);
   ptt.Configure(nullptr, PttTiming{});
 }

@@ -22,7 +22,8 @@
 //     its write index
 //   monitor_tap read index  window (band strip)                 capture (room test)
 //   InDECSW, OutDECSW,      window (start, menus)               driver
-//     mode_number
+//     mode_number,
+//     listen_all_modes
 //   modem                   driver (builds, deletes)            link (Start), playback (tx_process)
 //   buf_sound_*.run         window (start, exit), driver        the audio thread
 //   buf_sound_*.state       the audio thread (Init: starting)   window, driver, link (playback open?)
@@ -77,6 +78,9 @@ struct StationState {
   std::atomic<int> OutDECSW{-1};  // playback device, -1 = default
   // The mode number of the settings record (its int 8, 93..111).
   std::atomic<int> mode_number{kDefaultModeNumber};
+  // 1: besides the mode number's (which transmits), every other mode's
+  // receiver hears the captured audio too.
+  std::atomic<int> listen_all_modes{0};
 
   // The active adapter; created and deleted by the driver thread, called by
   // the link controller (Start) and the playback thread (tx_process).

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,11 @@
 #include <functional>
 #include <sstream>
 #include <thread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include "link/Cp1251.h"
 #include "link/Frame.h"
@@ -219,6 +225,116 @@ TEST_F(WholeStation, Mode8In500HzHearsAMixedText) {
   EXPECT_EQ(view_.reports[0].mode_number, 101);
   EXPECT_GT(view_.reports[0].snr_db, 40.0);
   EXPECT_NEAR(view_.reports[0].offset_hz, 0.0, 62.5 / 8);
+}
+
+// Two stations on one loopback wire: the sender plays its message in its own
+// mode into the wire; the listener, whose chosen mode is another, listens in
+// all modes and announces what it hears to a UDP socket of the test.
+class AllModesStation : public testing::Test {
+ protected:
+  struct Side {
+    LinkState link;
+    StationState station{link};
+    RecordingView view;
+    std::unique_ptr<DriverContext> context;
+    std::thread driver;
+  };
+
+  void SetUp() override {
+    char pattern[] = "/tmp/quillon_all_modes_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    home_ = pattern;
+    udp_ = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(udp_, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;  // any free port
+    ASSERT_EQ(bind(udp_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(getsockname(udp_, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    udp_port_ = ntohs(address.sin_port);
+    timeval wait{5, 0};
+    setsockopt(udp_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  }
+
+  void TearDown() override {
+    for (Side* side : {&listener_, &sender_}) {
+      if (!side->driver.joinable()) continue;
+      side->link.STOP = 1;
+      side->link.STOPTIM = 1;
+      side->driver.join();
+    }
+    close(udp_);
+    std::filesystem::remove_all(home_);
+  }
+
+  void Start(Side& side, int mode, bool all_modes, int capture, int playback, const std::string& udp_events) {
+    side.view.WatchIndicators(side.link);
+    side.station.mode_number = mode;
+    side.station.listen_all_modes = all_modes ? 1 : 0;
+    side.station.InDECSW = capture;
+    side.station.OutDECSW = playback;
+    ASSERT_EQ(InitWaveIn(side.station, devices_, capture), 1);
+    ASSERT_EQ(InitWaveOut(side.station, devices_, playback), 1);
+    side.context = std::make_unique<DriverContext>(DriverContext{side.station, side.view, devices_, home_, {}});
+    side.context->udp_events = udp_events;
+    DriverContext& context = *side.context;
+    side.driver = std::thread([&context] { Play(context); });
+    ASSERT_TRUE(WaitFor([&] { return side.station.modem.load() != nullptr; }, 10s));
+  }
+
+  std::string ReceiveDatagram() {
+    char datagram[4096];
+    const ssize_t length = recv(udp_, datagram, sizeof datagram, 0);
+    return length > 0 ? std::string(datagram, static_cast<std::size_t>(length)) : std::string();
+  }
+
+  std::string home_;
+  AudioDevices devices_{nullptr};
+  Side listener_;
+  Side sender_;
+  int udp_ = -1;
+  int udp_port_ = 0;
+};
+
+TEST_F(AllModesStation, HearsAnotherModeNamesItAndAnnouncesIt) {
+  const int loopback_in = devices_.LoopbackNumber(AudioDirection::Capture);
+  const int loopback_out = devices_.LoopbackNumber(AudioDirection::Playback);
+  // Chosen OLIVIA_8_500, listening in all modes; the sender's OLIVIA_4_2000
+  // takes a block every 128 ms.
+  Start(listener_, 101, true, loopback_in, devices_.NullNumber(AudioDirection::Playback),
+        "127.0.0.1:" + std::to_string(udp_port_));
+  // A wrong address is said once at start; the station works on.
+  Start(sender_, 98, false, devices_.NullNumber(AudioDirection::Capture), loopback_out, "127.0.0.1:0");
+  const std::string wrong = "udp_events: the port in '127.0.0.1:0' must be 1..65535";
+  ASSERT_TRUE(WaitFor([&] { return sender_.view.StatusShown(wrong); }, 5s));
+
+  const std::string text = "all modes 73";
+  sender_.view.SetUpper(text);
+  sender_.link.Ura = 1;
+  const std::string heard = "OLIVIA_4_2000: " + GoodStatus(text);
+  ASSERT_TRUE(WaitFor([&] { return listener_.view.StatusShown(heard) && listener_.link.PRM_R.load() == 0; }, 45s))
+      << "status: " << (listener_.view.Statuses().empty() ? "" : listener_.view.Statuses().back());
+  EXPECT_EQ(listener_.view.Lower(), text);
+  EXPECT_EQ(listener_.link.USPESHNO.load(), 1);
+  ASSERT_FALSE(listener_.view.reports.empty());
+  EXPECT_EQ(listener_.view.reports.back().mode_number, 98);
+  std::ifstream file(home_ + "/log.txt");
+  std::stringstream log;
+  log << file.rdbuf();
+  EXPECT_NE(log.str().find("   проверено   OLIVIA_4_2000\n\n" + text + "\n\n"), std::string::npos) << log.str();
+  // Only the listener announces, and the sender's wrong address was said once.
+  const std::string datagram = ReceiveDatagram();
+  EXPECT_EQ(datagram.rfind("{\"mode\":\"OLIVIA_4_2000\",\"mode_number\":98,\"good\":true,", 0), 0u) << datagram;
+  EXPECT_NE(datagram.find("\"text\":\"" + text + "\""), std::string::npos) << datagram;
+  EXPECT_NE(datagram.find("\"time\":\""), std::string::npos) << datagram;
+  const std::vector<std::string> said = sender_.view.Statuses();
+  EXPECT_EQ(std::count(said.begin(), said.end(), wrong), 1);
+
+  // Back to one mode: the modem is rebuilt as at a mode change.
+  listener_.station.listen_all_modes = 0;
+  ASSERT_TRUE(WaitFor([&] { return listener_.view.StatusShown("RESTART"); }, 10s));
 }
 
 }  // namespace

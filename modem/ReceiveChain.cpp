@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "modem/ReceiveChain.h"
+
+#include <cmath>
+
+#include "engine/Receiver.h"
+
+namespace quillon {
+namespace {
+
+// As the adapter configures its receiver (see olivia::restart).
+constexpr unsigned kSyncMargin = 8;       // trial offsets either side, in FFT bins
+constexpr unsigned kSyncIntegration = 4;  // blocks
+constexpr int kEscape = 127;              // prefix of an 8-bit character on air
+constexpr int kHighestDroppedCode = 7;    // codes 0..7 (the NUL fill among them) never reach the link
+
+}  // namespace
+
+ReceivedSignal ToReceivedSignal(const MFSK_BlockSignal& block) {
+  ReceivedSignal signal;
+  signal.signal = static_cast<float>(block.signal);
+  signal.noise = static_cast<float>(block.noise);
+  signal.offset_hz = static_cast<float>(block.offset_hz);
+  signal.measured = block.measured;
+  return signal;
+}
+
+ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station)
+    : mode_(mode), station_(station), receiver_(std::make_unique<MFSK_Receiver<double>>()) {
+  MFSK_Receiver<double>& rx = *receiver_;
+  rx.Tones = static_cast<unsigned>(mode.Tones());
+  rx.Bandwidth = static_cast<unsigned>(mode.Bandwidth());
+  rx.SearchMargin = kSyncMargin;
+  rx.SyncBlocks = kSyncIntegration;
+  rx.SampleRate = rx.InputSampleRate = kSampleRateHz;
+  // The lower band edge in units of a sixteenth of the sample rate, the
+  // half band truncated to whole Hz as on the adapter's receive side.
+  const double half_band = std::trunc(mode.Bandwidth() * (1.0 - 0.5 / mode.Tones()) / 2.0);
+  rx.BandEdge = static_cast<float>((kCentreFrequencyHz - half_band) / (kSampleRateHz / 16.0));
+  rx.Reverse = 0;
+  ready_ = rx.Preset() >= 0;
+}
+
+ReceiveChain::~ReceiveChain() = default;
+
+int ReceiveChain::Unescape(int ch) {
+  if (!station_.progdefaults.eight_bit.load(std::memory_order_acquire)) return ch;
+  if (escape_pending_) {
+    escape_pending_ = false;
+    return ch + 128;
+  }
+  if (ch == kEscape) {
+    escape_pending_ = true;
+    return -1;
+  }
+  return ch;
+}
+
+void ReceiveChain::rx_process(const double* samples, int count) {
+  if (!ready_ || count <= 0) return;
+  MFSK_Receiver<double>& rx = *receiver_;
+  // Preset raises the threshold; every block gets a decision, as in the
+  // adapter, and noise is left to the character filter and the frame markers.
+  rx.DecodeThreshold = 0.0;
+  rx.Process(samples, static_cast<unsigned>(count));
+  unsigned char ch = 0;
+  float strength = 0;
+  MFSK_BlockSignal block;
+  while (rx.GetChar(ch, strength, block)) {
+    const int v = Unescape(ch);
+    if (v != -1 && v > kHighestDroppedCode) ring_.Put(v, strength, ToReceivedSignal(block));
+  }
+}
+
+OtherModeReceivers::OtherModeReceivers(int active_mode_number, StationState& station) {
+  const int active = ModeByNumber(active_mode_number).number;
+  for (const OliviaMode& mode : kOliviaModes)
+    if (mode.number != active) chains_.push_back(std::make_unique<ReceiveChain>(mode, station));
+}
+
+void OtherModeReceivers::rx_process(const double* samples, int count) {
+  for (const auto& chain : chains_) chain->rx_process(samples, count);
+}
+
+}  // namespace quillon

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Receive-only Olivia chains for listening in every mode at once: beside
+// the active adapter (which receives and sends in the chosen mode), one
+// receiver per other mode hears the same captured blocks on the driver
+// thread. Each is placed in the band as the adapter places its own, its
+// characters are unescaped and filtered as the adapter's are, and they go
+// into a receive ring of its own, which the link controller empties.
+
+#include <memory>
+#include <vector>
+
+#include "engine/ModeTable.h"
+#include "link/FrameSignal.h"
+#include "link/LinkState.h"
+#include "modem/StationState.h"
+
+namespace quillon {
+
+template <class Type>
+class MFSK_Receiver;
+struct MFSK_BlockSignal;
+
+// The receiver's measurement of a character's block, as the link keeps it.
+ReceivedSignal ToReceivedSignal(const MFSK_BlockSignal& block);
+
+class ReceiveChain {
+ public:
+  // `station` supplies progdefaults.eight_bit: 8-bit characters are
+  // unescaped once this station has transmitted, as in the adapter.
+  ReceiveChain(const OliviaMode& mode, StationState& station);
+  ~ReceiveChain();
+  ReceiveChain(const ReceiveChain&) = delete;
+  ReceiveChain& operator=(const ReceiveChain&) = delete;
+
+  const OliviaMode& Mode() const { return mode_; }
+  ReceiveRing& Ring() { return ring_; }
+  // False only when the receiver's memory could not be had; it then hears nothing.
+  bool Ready() const { return ready_; }
+
+  // One block of captured audio, values in -1.0..1.0 at 8000 samples/s.
+  void rx_process(const double* samples, int count);
+
+ private:
+  int Unescape(int ch);
+
+  const OliviaMode& mode_;
+  StationState& station_;
+  std::unique_ptr<MFSK_Receiver<double>> receiver_;
+  ReceiveRing ring_;
+  bool ready_ = false;
+  bool escape_pending_ = false;
+};
+
+// A receive chain for every mode but the active one.
+class OtherModeReceivers {
+ public:
+  OtherModeReceivers(int active_mode_number, StationState& station);
+
+  // The same block to every chain.
+  void rx_process(const double* samples, int count);
+  std::vector<std::unique_ptr<ReceiveChain>>& Chains() { return chains_; }
+
+ private:
+  std::vector<std::unique_ptr<ReceiveChain>> chains_;
+};
+
+}  // namespace quillon
