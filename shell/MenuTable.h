@@ -2,7 +2,8 @@
 #pragma once
 // The menus' labels and command ids. The main menu bar "MENU_1":
 //   "&Режимы": 101 "&Вход звука", 102 "&Выход звука",
-//              sub-menu "&Режим OLIVIA" (301..319, see modem/ModeTable.h),
+//              sub-menu "&Режим OLIVIA" (301..319, see modem/ModeTable.h,
+//              then 320 "Все режимы"),
 //              108 "&Выход", 109 "&Передатчик…" (the keying dialog)
 //   "&О программе": 201 "&Описание", 202 "&Автор"
 // The device pop-ups "MENU_WIn" and "MENU_WOut", each one sub-menu "&Режимы"
@@ -40,6 +41,9 @@ constexpr int kFirstModeItem = 301;
 constexpr int kLastModeItem = 319;
 constexpr int kFirstModeNumber = 93;
 constexpr int kLastModeNumber = 111;
+// Listens in all 19 modes at once; the checked mode still transmits.
+// Choosing a single mode listens in that one again.
+constexpr MenuItem kAllModesItem{320, "Все режимы"};
 
 // The mode menu item that carries the check mark for a mode number; 0 when
 // the number is not one of the 19 and no item is checked.

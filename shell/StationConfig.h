@@ -28,6 +28,10 @@ constexpr char kPtt[] = "ptt";                    // none|vox|rigctld:HOST:PORT|
 constexpr char kPttLeadMs[] = "ptt_lead_ms";      // keyed this long before the first sample plays
 constexpr char kPttTailMs[] = "ptt_tail_ms";      // held this long after the last sample has played
 constexpr char kTxTimeLimitS[] = "tx_time_limit_s";  // a transmission is cut off after this; 0 = no limit
+// Listening: 1 hears all 19 modes at once (init.ini's mode still transmits),
+// 0 or absent only that mode; HOST:PORT gets each received frame as JSON.
+constexpr char kListenAllModes[] = "listen_all_modes";
+constexpr char kUdpEvents[] = "udp_events";
 }  // namespace config_key
 
 class StationConfig {

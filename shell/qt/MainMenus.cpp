@@ -18,6 +18,8 @@ MainMenus::MainMenus(QMenuBar& bar, CommandHandler handler) : handler_(std::move
   AddItem(*modes, kSoundOutputItem.id, kSoundOutputItem.label);
   QMenu* olivia = modes->addMenu(QString::fromUtf8(kOliviaModeMenuLabel));
   for (const OliviaMode& mode : kOliviaModes) AddItem(*olivia, mode.menu_id, mode.label)->setCheckable(true);
+  olivia->addSeparator();
+  AddItem(*olivia, kAllModesItem.id, kAllModesItem.label)->setCheckable(true);
   AddItem(*modes, kExitItem.id, kExitItem.label);
   AddItem(*modes, kPttItem.id, kPttItem.label);
 
@@ -41,10 +43,11 @@ QAction* MainMenus::Item(int id) const {
   return found == items_.end() ? nullptr : found->second;
 }
 
-void MainMenus::OnOffMenu(int mode_number) {
+void MainMenus::OnOffMenu(int mode_number, bool all_modes) {
   for (int id = kFirstModeItem; id <= kLastModeItem; ++id) Item(id)->setChecked(false);
   const int checked = ModeMenuItemFor(mode_number);
   if (checked != 0) Item(checked)->setChecked(true);
+  Item(kAllModesItem.id)->setChecked(all_modes);
 }
 
 int ShowDevicePopup(QWidget& owner, AudioBackend& devices, AudioDirection direction, int checked_id,

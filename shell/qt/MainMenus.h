@@ -26,8 +26,8 @@ class MainMenus {
   QAction* Item(int id) const;
 
   // Puts the check mark on the mode item of a mode number (none for a
-  // number outside 93..111).
-  void OnOffMenu(int mode_number);
+  // number outside 93..111), and on "Все режимы" when listening in all.
+  void OnOffMenu(int mode_number, bool all_modes = false);
 
  private:
   QAction* AddItem(QMenu& menu, int id, const char* label);

@@ -19,6 +19,7 @@
 #include "shell/Commands.h"
 #include "shell/DeviceMemory.h"
 #include "shell/Layout.h"
+#include "shell/ListenMemory.h"
 #include "shell/MenuTable.h"
 #include "link/Cp1251.h"
 #include "shell/Texts.h"
@@ -185,6 +186,9 @@ bool MainWindow::RunCommand(int id) {
   switch (id) {
     case kNoOpCommand:
       return true;
+    case kAllModesItem.id:
+      ListenInAllModes();
+      return true;
     case kSoundInputItem.id:
       RunPopupChoice(
           ShowDevicePopup(*this, context_.devices, AudioDirection::Capture, context_.move_v.InputMenuId(), QCursor::pos()));
@@ -230,7 +234,15 @@ void MainWindow::ChooseMode(int id) {
   const int number = id - kModeMenuIdToNumber;
   context_.move_v.SetModeNumber(number);
   context_.station.mode_number.store(number);
+  if (context_.station.listen_all_modes.exchange(0) != 0) RememberListenAllModes(context_.home_directory, false);
   OnOffMenu(number);
+}
+
+// The driver rebuilds the modem with every mode's receiver; the chosen mode
+// still transmits.
+void MainWindow::ListenInAllModes() {
+  if (context_.station.listen_all_modes.exchange(1) == 0) RememberListenAllModes(context_.home_directory, true);
+  OnOffMenu(context_.station.mode_number.load(), true);
 }
 
 // The driver thread watches the device numbers and reopens a device whose

@@ -57,7 +57,7 @@ class MainWindow : public QMainWindow {
 
   // One command of the command table; false for an id it does not know.
   bool RunCommand(int id);
-  void OnOffMenu(int mode_number) { menus_->OnOffMenu(mode_number); }
+  void OnOffMenu(int mode_number, bool all_modes = false) { menus_->OnOffMenu(mode_number, all_modes); }
   // Chooses the icon from PRD_R, PRM_R and USPESHNO and sets it.
   void Iconki();
   StatusIcon CurrentIcon() const { return icon_; }
@@ -100,6 +100,7 @@ class MainWindow : public QMainWindow {
   bool UpperPaneSendable();
   void RunPopupChoice(int id);
   void ChooseMode(int id);
+  void ListenInAllModes();
   void ChooseDevice(int id);
   void OpenArchive();
   void OpenPttDialog();

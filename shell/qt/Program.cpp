@@ -13,6 +13,7 @@
 #include "engine/ModeTable.h"
 #include "modem/SoundCard.h"
 #include "shell/DeviceMemory.h"
+#include "shell/ListenMemory.h"
 #include "shell/PttForm.h"
 #include "shell/Texts.h"
 #include "shell/UserFolder.h"
@@ -44,17 +45,19 @@ void Program::Start() {
   station.InDECSW.store(move_v_.InputDeviceNumber());
   station.OutDECSW.store(move_v_.OutputDeviceNumber());
   station.mode_number.store(move_v_.ModeNumber());
+  const ListenChoice listen = StoredListenChoice(context_.home_directory);
+  station.listen_all_modes.store(listen.all_modes ? 1 : 0);
   InitWaveIn(station, context_.devices, station.InDECSW.load());
   InitWaveOut(station, context_.devices, station.OutDECSW.load());
 
   driver_context_ = std::make_unique<DriverContext>(
-      DriverContext{station, *view_, context_.devices, context_.home_directory, context_.clock});
+      DriverContext{station, *view_, context_.devices, context_.home_directory, context_.clock, listen.udp_events});
   driver_ = std::thread([this] {
     Play(*driver_context_);
     driver_done_.store(true);
   });
 
-  window_->OnOffMenu(move_v_.ModeNumber());
+  window_->OnOffMenu(move_v_.ModeNumber(), listen.all_modes);
 }
 
 void Program::Finish() {

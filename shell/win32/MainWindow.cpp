@@ -10,6 +10,7 @@
 #include "shell/Commands.h"
 #include "shell/DeviceMemory.h"
 #include "shell/Layout.h"
+#include "shell/ListenMemory.h"
 #include "shell/MenuTable.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
@@ -105,7 +106,15 @@ bool RunCommand(HWND window, int id, int code) {
     const int mode_number = id - kFirstModeItem + kFirstModeNumber;
     move_v.SetModeNumber(mode_number);
     station.mode_number.store(mode_number);
+    // A single mode listens in that one again.
+    if (station.listen_all_modes.exchange(0) != 0) RememberListenAllModes(HomeDirect, false);
     OnOffMenu(mode_number);
+    return true;
+  }
+  if (id == kAllModesItem.id) {
+    // Every mode's receiver; the checked mode still transmits.
+    if (station.listen_all_modes.exchange(1) == 0) RememberListenAllModes(HomeDirect, true);
+    OnOffMenu(station.mode_number.load(), true);
     return true;
   }
   // Only 16 devices per direction can be chosen; further items do nothing.

@@ -50,12 +50,13 @@ int ShowPopupMenuOut(HWND window, HINSTANCE instance) {
                          move_v.OutputMenuId());
 }
 
-void OnOffMenu(int mode_number) {
+void OnOffMenu(int mode_number, bool all_modes) {
   HMENU menu = GetMenu(Glhwnd);
   for (int item = kFirstModeItem; item <= kLastModeItem; ++item)
     CheckMenuItem(menu, static_cast<UINT>(item), MF_BYCOMMAND | MF_UNCHECKED);
   const int checked = ModeMenuItemFor(mode_number);
   if (checked != 0) CheckMenuItem(menu, static_cast<UINT>(checked), MF_BYCOMMAND | MF_CHECKED);
+  CheckMenuItem(menu, static_cast<UINT>(kAllModesItem.id), MF_BYCOMMAND | (all_modes ? MF_CHECKED : MF_UNCHECKED));
   InvalidateRect(Glhwnd, nullptr, FALSE);
 }
 

@@ -20,7 +20,8 @@ int ShowPopupMenuIn(HWND window, HINSTANCE instance);
 int ShowPopupMenuOut(HWND window, HINSTANCE instance);
 
 // Puts the check mark of the mode menu on the item of a mode number
-// (93..111 -> items 301..319; any other number checks none) and redraws.
-void OnOffMenu(int mode_number);
+// (93..111 -> items 301..319; any other number checks none), and on
+// "Все режимы" (320) when listening in all modes, and redraws.
+void OnOffMenu(int mode_number, bool all_modes = false);
 
 }  // namespace quillon

@@ -18,6 +18,7 @@
 #include "shell/DeviceMemory.h"
 #include "shell/PttForm.h"
 #include "shell/Layout.h"
+#include "shell/ListenMemory.h"
 #include "shell/Settings.h"
 #include "shell/Texts.h"
 #include "shell/win32/AboutProgram.h"
@@ -81,17 +82,20 @@ int RunProgram(HINSTANCE instance) {
   station.InDECSW.store(move_v.InputDeviceNumber());
   station.OutDECSW.store(move_v.OutputDeviceNumber());
   station.mode_number.store(move_v.ModeNumber());
+  const ListenChoice listen = StoredListenChoice(HomeDirect);
+  station.listen_all_modes.store(listen.all_modes ? 1 : 0);
   InitWaveIn(station, devices, station.InDECSW.load());
   InitWaveOut(station, devices, station.OutDECSW.load());
 
   DriverContext context{station, view, devices, HomeDirect};
+  context.udp_events = listen.udp_events;
   std::atomic<bool> driver_done{false};
   std::thread driver([&context, &driver_done] {
     Play(context);
     driver_done.store(true);
   });
 
-  OnOffMenu(move_v.ModeNumber());
+  OnOffMenu(move_v.ModeNumber(), listen.all_modes);
 
   MSG message{};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -135,7 +135,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(modes->actions()[4]->data().toInt(), 109);
     QMenu* olivia = modes->actions()[2]->menu();
     QVERIFY(olivia != nullptr);
-    QCOMPARE(olivia->actions().size(), 19);
+    // The 19 modes, a separator, "Все режимы".
+    QCOMPARE(olivia->actions().size(), 21);
+    QVERIFY(olivia->actions()[19]->isSeparator());
+    QCOMPARE(olivia->actions()[20]->data().toInt(), 320);
+    QCOMPARE(olivia->actions()[20]->text(), QStringLiteral("Все режимы"));
     for (int row = 0; row < 19; ++row) {
       QCOMPARE(olivia->actions()[row]->data().toInt(), 301 + row);
       QCOMPARE(olivia->actions()[row]->text(), QString(kOliviaModes[row].label));
@@ -162,6 +166,33 @@ class MainWindowTest : public QObject {
     QCOMPARE(CheckedModeItems(*f.window), QList<int>{});
     f.window->OnOffMenu(93);
     QCOMPARE(CheckedModeItems(*f.window), QList<int>{301});
+  }
+
+  // "Все режимы" listens in every mode and keeps the transmitting mode (and
+  // init.ini's record); a single mode chosen again listens in that one. The
+  // choice lives in quillon.conf.
+  void AllModesItemListensInAllUntilASingleModeIsChosen() {
+    ShellFixture f;
+    f.move_v.SetModeNumber(101);
+    f.window->OnOffMenu(101);
+    f.window->Menus().Item(320)->trigger();
+    QTRY_COMPARE(f.station->listen_all_modes.load(), 1);
+    QCOMPARE(f.station->mode_number.load(), 101);
+    QCOMPARE(f.move_v.ModeNumber(), 101);
+    QCOMPARE(CheckedModeItems(*f.window), QList<int>{309});
+    QVERIFY(f.window->Menus().Item(320)->isChecked());
+    const auto conf = [&] {
+      const std::vector<unsigned char> bytes = f.home.Read("quillon.conf");
+      return std::string(bytes.begin(), bytes.end());
+    };
+    QVERIFY(conf().find("listen_all_modes = 1") != std::string::npos);
+
+    f.window->Menus().Item(309)->trigger();  // the same mode, alone again
+    QTRY_COMPARE(f.station->listen_all_modes.load(), 0);
+    QCOMPARE(f.station->mode_number.load(), 101);
+    QVERIFY(!f.window->Menus().Item(320)->isChecked());
+    QCOMPARE(CheckedModeItems(*f.window), QList<int>{309});
+    QVERIFY(conf().find("listen_all_modes = 0") != std::string::npos);
   }
 
   void OpenMenuScreenshot() {

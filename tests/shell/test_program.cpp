@@ -3,12 +3,18 @@
 // message typed, sent and heard again over the loopback device, with the
 // driver thread, the audio threads and the link controller all running.
 
+#include <QMenu>
 #include <QMenuBar>
 #include <QtTest>
 
 #include <cstdio>
 #include <fstream>
 #include <memory>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include "link/Archive.h"
 #include "link/Cp1251.h"
@@ -160,6 +166,71 @@ class ProgramTest : public QObject {
     f.program->Finish();
     QCOMPARE(f.station->modem.load(), nullptr);
     QVERIFY(f.home.Exists("init.ini"));
+  }
+
+  // quillon.conf's listen_all_modes and udp_events from the start: the
+  // window listens in all 19 modes (the chosen one transmits), names the
+  // mode of what it hears and sends it to a UDP socket of the test.
+  void AllModesFromTheSettingsFileHearsNamesAndAnnounces() {
+    const int udp = socket(AF_INET, SOCK_DGRAM, 0);
+    QVERIFY(udp >= 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(bind(udp, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    QCOMPARE(getsockname(udp, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    timeval wait{10, 0};
+    setsockopt(udp, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+
+    ProgramFixture f;
+    f.home.Write("init.ini", SettingsBytes({502, 402, INT32_MIN, INT32_MIN, 0, 0, 0, 0, 98}));
+    {
+      std::ofstream file(f.home.File("quillon.conf"));
+      file << "listen_all_modes = 1\nudp_events = 127.0.0.1:" << ntohs(address.sin_port) << "\n";
+    }
+    f.Start();
+    MainWindow& window = f.program->Window();
+    QCOMPARE(f.station->listen_all_modes.load(), 1);
+    QVERIFY(window.Menus().Item(306)->isChecked());
+    QVERIFY(window.Menus().Item(320)->isChecked());
+
+    const QString text = QStringLiteral("Все режимы, 73");
+    window.UpperPane().setPlainText(text);
+    QTest::mouseClick(&window.TransmitButton(), Qt::LeftButton);
+    const std::string cp1251 = Utf8ToCp1251(text.toStdString());
+    const int check = TextCheckCharacter(cp1251);
+    const QString good = QStringLiteral("OLIVIA_4_2000: ") + Status("CRC %X = %X", check, check) +
+                         QStringLiteral(", проверено");
+    QTRY_VERIFY_WITH_TIMEOUT(window.StatusLabel().text() == good, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.CurrentIcon(), kIconGood, 20000);
+    QCOMPARE(window.LowerPane().toPlainText(), text);
+
+    char datagram[4096];
+    const ssize_t received = recv(udp, datagram, sizeof datagram, 0);
+    close(udp);
+    QVERIFY(received > 0);
+    const std::string json(datagram, static_cast<std::size_t>(received));
+    QVERIFY2(json.rfind("{\"mode\":\"OLIVIA_4_2000\",\"mode_number\":98,\"good\":true,", 0) == 0, json.c_str());
+    QVERIFY2(json.find("\"text\":\"" + text.toStdString() + "\"") != std::string::npos, json.c_str());
+
+    const std::vector<unsigned char> log = f.home.Read("log.txt");
+    QVERIFY(std::string(log.begin(), log.end()).find("   проверено   OLIVIA_4_2000\n") != std::string::npos);
+
+    // The picture: the message received, the mode menu open on the two marks.
+    QMenu* modes = window.menuBar()->actions()[0]->menu();
+    QMenu* olivia = modes->actions()[2]->menu();
+    window.menuBar()->setActiveAction(modes->menuAction());
+    QTRY_VERIFY(modes->isVisible());
+    modes->setActiveAction(olivia->menuAction());
+    QTest::keyClick(modes, Qt::Key_Right);
+    QTRY_VERIFY(olivia->isVisible());
+    QVERIFY(GrabWithPopups(window, {modes, olivia}).save(ScreenshotPath("window_all_modes.png")));
+    olivia->close();
+    modes->close();
+    window.grab().save(ScreenshotPath("window_all_modes_received.png"));
+    f.Exit();
+    QCOMPARE(SettingsInts(f.home.Read("init.ini"))[8], 98);  // the record keeps the transmitting mode
   }
 
   void MessageTravelsThroughTheWholeProgram() {

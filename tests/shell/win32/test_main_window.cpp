@@ -160,6 +160,22 @@ TEST_F(MainWindowTest, ModeCommandsStoreTheModeAndMoveTheCheckMark) {
   for (int item = 301; item <= 319; ++item) EXPECT_FALSE(Checked(item)) << item;
 }
 
+// "Все режимы" (320) listens in every mode beside the checked one, which
+// still transmits; a single mode chosen again listens in that one alone.
+TEST_F(MainWindowTest, AllModesCommandListensInAllUntilASingleModeIsChosen) {
+  OnOffMenu(101);
+  EXPECT_EQ(Command(320), 1);
+  EXPECT_EQ(station.listen_all_modes.load(), 1);
+  EXPECT_EQ(station.mode_number.load(), 101);
+  EXPECT_EQ(move_v.ModeNumber(), 101);
+  EXPECT_TRUE(Checked(320));
+  EXPECT_TRUE(Checked(309));
+  EXPECT_EQ(Command(309), 1);
+  EXPECT_EQ(station.listen_all_modes.load(), 0);
+  EXPECT_FALSE(Checked(320));
+  EXPECT_TRUE(Checked(309));
+}
+
 TEST_F(MainWindowTest, DeviceCommandsSetTheDeviceNumbers) {
   EXPECT_EQ(Command(412), 1);
   EXPECT_EQ(move_v.InputMenuId(), 412);
