@@ -6,8 +6,6 @@
 // half spectra (SeparTwoReals) and, after processing, joined again so that
 // the same forward routine brings both signals back (JoinTwoReals).
 
-#include <cstring>
-#include <type_traits>
 #include <utility>
 
 #include "engine/Containers.h"
@@ -85,7 +83,7 @@ class r2FFT<Cmpx<Value>> {
     for (unsigned groups = Size / 4, span = 2; groups > 0; groups /= 2, span *= 2) {
       unsigned index = 0;
       for (unsigned g = 0; g < groups; ++g) {
-        for (unsigned t = 0; t < half; t += groups, ++index) Butterfly(data[index], data[index + span], Twiddle[t]);
+        for (unsigned t = 0; t < half; t += groups, ++index) FFTbf(data[index], data[index + span], Twiddle[t]);
         index += span;
       }
     }
@@ -139,31 +137,6 @@ class r2FFT<Cmpx<Value>> {
   }
 
  private:
-  // FFTbf on one vector register per complex value where the values are
-  // doubles: the same products and sums, each rounded as in FFTbf (the
-  // imaginary part's difference is a sum with the negated product, which is
-  // the same operation).
-  static void Butterfly(Complex& x0, Complex& x1, const Complex& w) {
-    if constexpr (std::is_same<Value, double>::value) {
-      typedef double Pair __attribute__((vector_size(16)));
-      typedef long long Order __attribute__((vector_size(16)));
-      Pair a, b, tw;
-      std::memcpy(&a, &x0, sizeof a);
-      std::memcpy(&b, &x1, sizeof b);
-      std::memcpy(&tw, &w, sizeof tw);
-      const Pair real = {tw[0], tw[0]};
-      const Pair imag = {tw[1], -tw[1]};
-      const Pair swapped = __builtin_shuffle(b, Order{1, 0});
-      const Pair t = b * real + swapped * imag;  // (x1.Re w.Re + x1.Im w.Im, x1.Im w.Re - x1.Re w.Im)
-      const Pair low = a - t;
-      const Pair high = a + t;
-      std::memcpy(&x1, &low, sizeof low);
-      std::memcpy(&x0, &high, sizeof high);
-    } else {
-      FFTbf(x0, x1, w);
-    }
-  }
-
   static bool IsPowerOfTwo(unsigned size) {
     while ((size & 1u) == 0) size >>= 1;
     return size == 1;

@@ -53,8 +53,8 @@ class MFSK_Receiver {
   Type InputSampleRate;    // rate of the samples given to Process
   float BandEdge = 0;      // lower band edge (upper with Reverse), in units of SampleRate/16 Hz
   unsigned Reverse;
-  unsigned DecoderWidth;   // doubles per vector in the decoder bank: 0 = the widest the
-                           // processor offers; 2, 4 or 8 (Preset fails where it lacks them)
+  DecoderKernel BankKernel;  // the decoder bank's kernel: Auto = the fastest this processor
+                             // runs (Preset fails for one it lacks)
 
   unsigned BitsPerSymbol = 0;  // also characters per block
   unsigned SymbolsPerBlock = 0;
@@ -125,7 +125,7 @@ class MFSK_Receiver {
     SampleRate = 8000;
     InputSampleRate = 8000;
     Reverse = 0;
-    DecoderWidth = 0;
+    BankKernel = DecoderKernel::Auto;
   }
   void Free() {
     Init();
@@ -193,7 +193,7 @@ class MFSK_Receiver {
       if (Decoders[i].Preset(ReferenceDecoder) < 0) return Fail();
     }
     for (SoftDecoderBank& row : DecoderRows)
-      if (row.Preset(SearchWidth, Decoders[0], DecoderWidth) < 0) return Fail();
+      if (row.Preset(SearchWidth, Decoders[0], BankKernel) < 0) return Fail();
     if (ReallocArray(DecodedBlocks, SliceCount) < 0 || ReallocArray(DecodedStrengths, SliceCount) < 0 ||
         ReallocArray(LastPassEnd, SliceCount) < 0)
       return Fail();
@@ -241,6 +241,15 @@ class MFSK_Receiver {
     if (InputSamples.EnsureSpace(InputProcessor.WindowSize + 2048) < 0) return Fail();
     OutputQueue.Len = OutputStrengths.Len = OutputSignals.Len = 1024;
     if (OutputQueue.Preset() < 0 || OutputStrengths.Preset() < 0 || OutputSignals.Preset() < 0) return Fail();
+    return 0;
+  }
+
+  // Another decoder bank kernel from now on, everything heard kept; -1, and
+  // nothing changed, where this build or this processor lacks it.
+  int UseBankKernel(DecoderKernel kernel) {
+    if (!SoftDecoderBank::Supports(kernel)) return -1;
+    BankKernel = kernel;
+    for (SoftDecoderBank& row : DecoderRows) row.UseKernel(kernel);
     return 0;
   }
 

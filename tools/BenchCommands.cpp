@@ -50,12 +50,15 @@ const char kSensitivityHelp[] =
     "                    standard error\n";
 
 const char kSpeedHelp[] =
-    "usage: quillon-cli bench speed [-m MODE|all] [-v]\n"
+    "usage: quillon-cli bench speed [-m MODE|all] [--kernel auto|plain|avx2|avx512] [-v]\n"
     "\n"
     "Transmit and receive real-time factors (seconds of audio per second of work)\n"
     "per mode on one thread, and of all 19 receivers at once on all cores.\n"
     "\n"
     "  -m, --mode MODE   one mode, or all (default)\n"
+    "  --kernel KERNEL   the receivers' decoder kernel: auto (default, the fastest\n"
+    "                    this processor runs), plain (portable C++), avx2, avx512;\n"
+    "                    one the processor cannot run is refused\n"
     "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
     "                    standard error\n";
 
@@ -222,23 +225,29 @@ int RunReportBench(const Words& words) {
 }
 
 int RunSpeed(const Words& words) {
-  const Args args(words, {{"mode", 'm', true}, {"verbose", 'v', false}});
+  const Args args(words, {{"mode", 'm', true}, {"kernel", 0, true}, {"verbose", 'v', false}});
   if (args.Help()) {
     std::fputs(kSpeedHelp, stdout);
     return kExitOk;
   }
   ShowAdapterDiagnostics(args.Has("verbose"));
   const std::vector<const OliviaMode*> modes = ParseModes(args.Text("mode", "all"));
+  DecoderKernel kernel = DecoderKernel::Auto;
+  if (!ParseDecoderKernel(args.Text("kernel", "auto"), kernel))
+    throw CliError("--kernel wants auto, plain, avx2 or avx512, not '" + args.Text("kernel") + "'");
+  RequireDecoderKernel(kernel);
+  if (kernel == DecoderKernel::Auto) kernel = FastestDecoderKernel();
   std::FILE* out = stdout;
+  std::fprintf(out, "decoder kernel: %s\n", DecoderKernelName(kernel));
   std::fprintf(out, "mode              audio s   transmit x real time   receive x real time\n");
-  for (const ModeSpeed& speed : MeasureModeSpeeds(modes)) {
+  for (const ModeSpeed& speed : MeasureModeSpeeds(modes, kernel)) {
     std::fprintf(out, "%-16s  %7.1f   %20.0f   %19.1f\n", speed.mode->label, speed.audio_s, speed.transmit_rtf,
                  speed.receive_rtf);
     std::fflush(out);
   }
   const int threads = WorkerThreads();
   double audio_s = 0.0;
-  const double all_rtf = MeasureAllReceiversRtf(threads, &audio_s);
+  const double all_rtf = MeasureAllReceiversRtf(threads, &audio_s, kernel);
   std::fprintf(out, "all 19 receivers at once on %d thread%s over %.1f s of audio: %.1f x real time\n", threads,
                threads == 1 ? "" : "s", audio_s, all_rtf);
   std::fflush(out);

@@ -3,6 +3,10 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
+
+#include "engine/Receiver.h"
+#include "tools/CliError.h"
 
 #include "tools/channel/ChannelSimulator.h"
 #include "tools/FrameDecoder.h"
@@ -27,9 +31,13 @@ Audio Recording(const Audio& sent) {
   return ChannelSimulator(channel).Apply(sent);
 }
 
+void UseKernel(FrameDecoder& decoder, DecoderKernel kernel) {
+  if (decoder.Adapter().Receiver().UseBankKernel(kernel) < 0) RequireDecoderKernel(kernel);
+}
+
 }  // namespace
 
-std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes) {
+std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes, DecoderKernel kernel) {
   std::vector<ModeSpeed> speeds;
   for (const OliviaMode* mode : modes) {
     ModeSpeed speed;
@@ -44,6 +52,7 @@ std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& m
 
     const Audio heard = Recording(sent);
     FrameDecoder decoder(*mode);
+    UseKernel(decoder, kernel);
     started = Clock::now();
     decoder.HearAll(heard);
     speed.receive_rtf = double(heard.size()) / kSampleRateHz / Seconds(started);
@@ -52,7 +61,7 @@ std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& m
   return speeds;
 }
 
-double MeasureAllReceiversRtf(int threads, double* audio_s) {
+double MeasureAllReceiversRtf(int threads, double* audio_s, DecoderKernel kernel) {
   const Audio heard = Recording(EncodeMessage(ModeByNumber(kDefaultModeNumber), kBenchText));
   std::vector<const OliviaMode*> modes;
   for (const OliviaMode& mode : kOliviaModes) modes.push_back(&mode);
@@ -61,10 +70,20 @@ double MeasureAllReceiversRtf(int threads, double* audio_s) {
   std::vector<std::unique_ptr<FrameDecoder>> decoders(modes.size());
   ParallelFor(modes.size(), threads,
               [&](std::size_t index) { decoders[index] = std::make_unique<FrameDecoder>(*modes[index]); });
+  for (const std::unique_ptr<FrameDecoder>& decoder : decoders) UseKernel(*decoder, kernel);
   const auto started = Clock::now();
   ParallelFor(modes.size(), threads, [&](std::size_t index) { decoders[index]->HearAll(heard); });
   *audio_s = double(heard.size()) / kSampleRateHz;
   return *audio_s / Seconds(started);
+}
+
+void RequireDecoderKernel(DecoderKernel kernel) {
+  if (!SoftDecoderBank::Supports(kernel))
+    throw CliError(std::string("decoder kernel '") + DecoderKernelName(kernel) + "' cannot run here: " +
+                   (kernel == DecoderKernel::Avx2 || kernel == DecoderKernel::Avx512
+                        ? "this processor lacks its instructions, or this build is not for x86-64"
+                        : "not in this build") +
+                   "; the fastest here is '" + DecoderKernelName(FastestDecoderKernel()) + "'");
 }
 
 }  // namespace quillon

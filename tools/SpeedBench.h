@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/ModeTable.h"
+#include "engine/kernels/DecoderKernel.h"
 
 namespace quillon {
 
@@ -18,10 +19,16 @@ struct ModeSpeed {
 
 // Each mode on its own, one thread: one transmission of a fixed 40-character
 // text through the link controller and tx_process, and its reception (with
-// noise at -5 dB, lead and tail) through rx_process and the frame receiver.
-std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes);
+// noise at -5 dB, lead and tail) through rx_process and the frame receiver,
+// whose decoder bank runs `kernel`.
+std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes,
+                                         DecoderKernel kernel = DecoderKernel::Auto);
 
 // All 19 receivers over the same recording at once on `threads` threads.
-double MeasureAllReceiversRtf(int threads, double* audio_s);
+double MeasureAllReceiversRtf(int threads, double* audio_s, DecoderKernel kernel = DecoderKernel::Auto);
+
+// Throws CliError naming the kernel when this build or this processor
+// cannot run it.
+void RequireDecoderKernel(DecoderKernel kernel);
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -46,7 +47,7 @@ TEST(GrayCode, NeighboursDifferInOneBitAndBinaryCodeUndoesIt) {
     const uint8_t g = GrayCode(static_cast<uint8_t>(x));
     EXPECT_EQ(BinaryCode(g), x);
     if (x > 0) {
-      EXPECT_EQ(__builtin_popcount(g ^ GrayCode(static_cast<uint8_t>(x - 1))), 1) << x;
+      EXPECT_EQ(std::bitset<8>(g ^ GrayCode(static_cast<uint8_t>(x - 1))).count(), 1u) << x;
     }
   }
 }

@@ -57,20 +57,21 @@ struct Reception {
   unsigned margin = 0;
 };
 
-// The Windows build runs these tests once per kernel width of the decoder
-// bank: QUILLON_DECODER_WIDTH (2, 4 or 8) forces it in every receiver here;
-// unset or 0, each receiver takes the widest the processor offers.
-unsigned DecoderWidthFromEnvironment() {
-  static const unsigned width = [] {
-    const char* text = std::getenv("QUILLON_DECODER_WIDTH");
-    if (text == nullptr || *text == '\0') return 0u;
-    const unsigned asked = static_cast<unsigned>(std::strtoul(text, nullptr, 10));
-    if (asked != 0 && !SoftDecoderBank::Supports(asked))
-      ADD_FAILURE() << "QUILLON_DECODER_WIDTH=" << text << ": no decoder kernel of that width on this processor"
-                    << " (2 always, 4 with AVX2, 8 with AVX-512F)";
+// The Windows build runs these tests once per kernel of the decoder bank:
+// QUILLON_DECODER_KERNEL (plain, avx2 or avx512) forces it in every receiver
+// here; unset or auto, each receiver takes the fastest this processor runs.
+DecoderKernel DecoderKernelFromEnvironment() {
+  static const DecoderKernel kernel = [] {
+    const char* text = std::getenv("QUILLON_DECODER_KERNEL");
+    DecoderKernel asked = DecoderKernel::Auto;
+    if (text == nullptr || *text == '\0') return asked;
+    if (!ParseDecoderKernel(text, asked))
+      ADD_FAILURE() << "QUILLON_DECODER_KERNEL=" << text << ": no such kernel (auto, plain, avx2, avx512)";
+    else if (!SoftDecoderBank::Supports(asked))
+      ADD_FAILURE() << "QUILLON_DECODER_KERNEL=" << text << ": not in this build or not run by this processor";
     return asked;
   }();
-  return width;
+  return kernel;
 }
 
 std::vector<double> Transmit(const Scenario& scenario) {
@@ -118,7 +119,7 @@ Reception Receive(const Scenario& scenario, const std::vector<double>& audio) {
   receiver.BandEdge = ReceiverBandEdge(scenario.tones, scenario.bandwidth, scenario.reverse);
   receiver.Reverse = scenario.reverse;
   receiver.ReducedCharset = scenario.reduced;
-  receiver.DecoderWidth = DecoderWidthFromEnvironment();
+  receiver.BankKernel = DecoderKernelFromEnvironment();
   EXPECT_EQ(receiver.Preset(), 0);
   receiver.Reset();
   Reception result;
@@ -190,14 +191,14 @@ void Configure(MFSK_Receiver<double>& receiver, int tones, int bandwidth, float 
   receiver.Tones = tones;
   receiver.Bandwidth = bandwidth;
   receiver.BandEdge = band_edge;
-  receiver.DecoderWidth = DecoderWidthFromEnvironment();
+  receiver.BankKernel = DecoderKernelFromEnvironment();
 }
 
-// Every kernel width of the decoder bank must give the same characters and
-// the same ratio after every audio block, or the choice of processor would
+// Every kernel of the decoder bank must give the same characters and the
+// same ratio after every audio block, or the choice of processor would
 // change what a station receives. A weak signal (-3 dB in 2500 Hz) keeps
 // many candidates close, so any difference in the sums would show.
-TEST(ReceiverDecoderBank, EveryKernelWidthReceivesTheSame) {
+TEST(ReceiverDecoderBank, EveryKernelReceivesTheSameAsThePlainOne) {
   Scenario scenario;
   scenario.tones = 16;
   scenario.bandwidth = 1000;
@@ -206,15 +207,19 @@ TEST(ReceiverDecoderBank, EveryKernelWidthReceivesTheSame) {
   scenario.noise_ratio = 2.0;
   std::vector<double> audio = Transmit(scenario);
   AddNoise(audio, scenario.leading_silence, scenario.noise_ratio, 7);
-  auto receive = [&](unsigned width) {
+  // `switch_to`, when given, replaces the kernel halfway through the audio.
+  auto receive = [&](DecoderKernel kernel, DecoderKernel switch_to) {
     MFSK_Receiver<double> receiver;
     Configure(receiver, 16, 1000, ReceiverBandEdge(16, 1000));
-    receiver.DecoderWidth = width;
+    receiver.BankKernel = kernel;
     EXPECT_EQ(receiver.Preset(), 0);
-    EXPECT_EQ(receiver.DecoderRows[0].Width(), width == 0 ? SoftDecoderBank::WidestSupported() : width);
+    EXPECT_EQ(receiver.DecoderRows[0].KernelInUse(), kernel == DecoderKernel::Auto ? FastestDecoderKernel() : kernel);
     receiver.Reset();
     std::vector<double> trace;  // every character, then the ratio, after every block
     for (size_t i = 0; i + 512 <= audio.size(); i += 512) {
+      if (i == audio.size() / 1024 * 512) {
+        EXPECT_EQ(receiver.UseBankKernel(switch_to), 0);
+      }
       EXPECT_EQ(receiver.Process(audio.data() + i, 512), 0);
       uint8_t c;
       while (receiver.GetChar(c)) trace.push_back(c);
@@ -222,19 +227,26 @@ TEST(ReceiverDecoderBank, EveryKernelWidthReceivesTheSame) {
     }
     return trace;
   };
-  const std::vector<double> baseline = receive(2);
-  for (unsigned width : {4u, 8u}) {
-    if (!SoftDecoderBank::Supports(width)) continue;
-    EXPECT_EQ(receive(width), baseline) << "width " << width;
+  const std::vector<double> plain = receive(DecoderKernel::Plain, DecoderKernel::Plain);
+  ASSERT_GE(plain.size(), audio.size() / 512);  // a ratio per block at least: the comparison is not empty
+  for (DecoderKernel kernel : {DecoderKernel::Avx2, DecoderKernel::Avx512}) {
+    if (!SoftDecoderBank::Supports(kernel)) continue;
+    EXPECT_EQ(receive(kernel, kernel), plain) << DecoderKernelName(kernel);
   }
-  // The width forced for this run (or the widest) is the one in use.
+  // Changing kernels halfway keeps what the receiver has heard.
+  EXPECT_EQ(receive(DecoderKernel::Plain, DecoderKernel::Auto), plain);
+  // The kernel forced for this run (or the fastest) is the one in use.
   MFSK_Receiver<double> receiver;
   Configure(receiver, 16, 1000, ReceiverBandEdge(16, 1000));
   ASSERT_EQ(receiver.Preset(), 0);
-  const unsigned forced = DecoderWidthFromEnvironment();
-  EXPECT_EQ(receiver.DecoderRows[1].Width(), forced == 0 ? SoftDecoderBank::WidestSupported() : forced);
-  receiver.DecoderWidth = 3;  // no such kernel
-  EXPECT_EQ(receiver.Preset(), -1);
+  const DecoderKernel forced = DecoderKernelFromEnvironment();
+  EXPECT_EQ(receiver.DecoderRows[1].KernelInUse(), forced == DecoderKernel::Auto ? FastestDecoderKernel() : forced);
+  for (DecoderKernel kernel : {DecoderKernel::Avx2, DecoderKernel::Avx512}) {
+    if (SoftDecoderBank::Supports(kernel)) continue;
+    EXPECT_EQ(receiver.UseBankKernel(kernel), -1) << DecoderKernelName(kernel);
+    receiver.BankKernel = kernel;
+    EXPECT_EQ(receiver.Preset(), -1) << DecoderKernelName(kernel);
+  }
 }
 
 TEST(ReceiverPreset, AdjustsParametersAndDerivesTheModeSizes) {

@@ -14,11 +14,11 @@ namespace {
 using Decoder = MFSK_SoftDecoder<double, double>;
 
 // Two rows of decoders fed the same soft values: one decoded alone, one by
-// the bank at the given vector width. Every character and both figures must
+// the bank with the given kernel. Every character and both figures must
 // agree to the bit, or the receiver's decisions would change.
-void ExpectSameAsAlone(unsigned bits, bool reduced, unsigned count, unsigned symbols, unsigned width) {
-  SCOPED_TRACE(testing::Message() << "bits " << bits << " reduced " << reduced << " count " << count << " width "
-                                  << width);
+void ExpectSameAsAlone(unsigned bits, bool reduced, unsigned count, unsigned symbols, DecoderKernel kernel) {
+  SCOPED_TRACE(testing::Message() << "bits " << bits << " reduced " << reduced << " count " << count << " kernel "
+                                  << DecoderKernelName(kernel));
   std::vector<Decoder> alone(count), banked(count);
   for (std::vector<Decoder>* row : {&alone, &banked})
     for (Decoder& decoder : *row) {
@@ -27,8 +27,8 @@ void ExpectSameAsAlone(unsigned bits, bool reduced, unsigned count, unsigned sym
       ASSERT_EQ(decoder.Preset(), 0);
     }
   SoftDecoderBank bank;
-  ASSERT_EQ(bank.Preset(count, alone[0], width), 0);
-  ASSERT_EQ(bank.Width(), width);
+  ASSERT_EQ(bank.Preset(count, alone[0], kernel), 0);
+  ASSERT_EQ(bank.KernelInUse(), kernel);
   std::mt19937 random(bits * 100 + count);
   std::normal_distribution<double> gauss(0.0, 1.0);
   std::vector<double> soft(bits);
@@ -56,29 +56,55 @@ void ExpectSameAsAlone(unsigned bits, bool reduced, unsigned count, unsigned sym
   }
 }
 
-TEST(SoftDecoderBank, DecodesEveryRowExactlyAsEachDecoderAloneAtEveryVectorWidth) {
-  for (unsigned width : {2u, 4u, 8u}) {
-    if (!SoftDecoderBank::Supports(width)) continue;  // the processor lacks these vectors
+// The plain kernel is checked against the decoders alone, and so is every
+// kernel this processor runs: each must give the plain kernel's results.
+TEST(SoftDecoderBank, DecodesEveryRowExactlyAsEachDecoderAloneWithEveryKernel) {
+  for (DecoderKernel kernel : {DecoderKernel::Plain, DecoderKernel::Avx2, DecoderKernel::Avx512}) {
+    if (!SoftDecoderBank::Supports(kernel)) continue;  // not in this build, or the processor lacks it
     for (unsigned bits = 1; bits <= 8; ++bits)
-      for (bool reduced : {false, true}) ExpectSameAsAlone(bits, reduced, bits % 2 ? 17 : 7, 70, width);
-    ExpectSameAsAlone(5, false, 1, 66, width);
-    ExpectSameAsAlone(3, false, 13, 66, width);
+      for (bool reduced : {false, true}) ExpectSameAsAlone(bits, reduced, bits % 2 ? 17 : 7, 70, kernel);
+    ExpectSameAsAlone(5, false, 1, 66, kernel);
+    ExpectSameAsAlone(3, false, 13, 66, kernel);
+    // Rows of 25 lanes: the search's groups of four vectors and its tail.
+    ExpectSameAsAlone(6, false, 25, 66, kernel);
   }
 }
 
-// Width 0 takes the widest kernel; a width without a kernel fails Preset
-// rather than running another one.
-TEST(SoftDecoderBank, PresetTakesTheWidestKernelOrTheOneAskedFor) {
+// Auto takes the fastest kernel; a kernel this processor lacks fails Preset
+// rather than running another one; the kernel can change between symbols.
+TEST(SoftDecoderBank, PresetTakesTheFastestKernelOrTheOneAskedFor) {
   Decoder reference;
   ASSERT_EQ(reference.Preset(), 0);
   SoftDecoderBank bank;
   ASSERT_EQ(bank.Preset(17, reference), 0);
-  EXPECT_EQ(bank.Width(), SoftDecoderBank::WidestSupported());
-  EXPECT_TRUE(SoftDecoderBank::Supports(2));  // baseline x86-64
-  for (unsigned width : {1u, 3u, 16u}) {
-    EXPECT_FALSE(SoftDecoderBank::Supports(width)) << width;
-    EXPECT_EQ(bank.Preset(17, reference, width), -1) << width;
+  EXPECT_EQ(bank.KernelInUse(), FastestDecoderKernel());
+  EXPECT_TRUE(SoftDecoderBank::Supports(DecoderKernel::Plain));  // every build, every processor
+  EXPECT_TRUE(SoftDecoderBank::Supports(DecoderKernel::Auto));
+  for (DecoderKernel kernel : {DecoderKernel::Avx2, DecoderKernel::Avx512}) {
+    if (SoftDecoderBank::Supports(kernel)) continue;
+    EXPECT_EQ(bank.Preset(17, reference, kernel), -1) << DecoderKernelName(kernel);
     EXPECT_EQ(bank.Count, 0u);  // released
+  }
+#if !(defined(__x86_64__) || defined(_M_X64))
+  EXPECT_EQ(FastestDecoderKernel(), DecoderKernel::Plain);  // the x86 kernels are not in this build
+#endif
+  ASSERT_EQ(bank.Preset(17, reference, DecoderKernel::Plain), 0);
+  EXPECT_EQ(bank.KernelInUse(), DecoderKernel::Plain);
+  ASSERT_EQ(bank.UseKernel(DecoderKernel::Auto), 0);
+  EXPECT_EQ(bank.KernelInUse(), FastestDecoderKernel());
+  EXPECT_EQ(bank.Count, 17u);  // kept
+}
+
+TEST(DecoderKernel, NamesRoundTripAndUnknownNamesAreRefused) {
+  for (DecoderKernel kernel : {DecoderKernel::Auto, DecoderKernel::Plain, DecoderKernel::Avx2, DecoderKernel::Avx512}) {
+    DecoderKernel parsed = DecoderKernel::Auto;
+    EXPECT_TRUE(ParseDecoderKernel(DecoderKernelName(kernel), parsed)) << DecoderKernelName(kernel);
+    EXPECT_EQ(parsed, kernel);
+  }
+  DecoderKernel untouched = DecoderKernel::Plain;
+  for (const char* name : {"", "AVX2", "sse2", "avx", "avx5120"}) {
+    EXPECT_FALSE(ParseDecoderKernel(name, untouched)) << name;
+    EXPECT_EQ(untouched, DecoderKernel::Plain);
   }
 }
 
