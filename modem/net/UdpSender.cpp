@@ -22,6 +22,7 @@ using Socket = SOCKET;
 constexpr Socket kNoSocket = INVALID_SOCKET;
 void CloseSocket(Socket s) { closesocket(s); }
 std::string LastErrorText() { return "winsock error " + std::to_string(WSAGetLastError()); }
+bool LastWasRefused() { return WSAGetLastError() == WSAECONNRESET; }
 // Winsock is started once for the whole process and left running.
 bool StartSockets() {
   static const int started = [] {
@@ -35,6 +36,7 @@ using Socket = int;
 constexpr Socket kNoSocket = -1;
 void CloseSocket(Socket s) { close(s); }
 std::string LastErrorText() { return std::strerror(errno); }
+bool LastWasRefused() { return errno == ECONNREFUSED; }
 bool StartSockets() { return true; }
 #endif
 
@@ -102,8 +104,15 @@ UdpSender::~UdpSender() {
 }
 
 bool UdpSender::Send(const std::string& datagram, std::string& error) {
-  const long long sent = send(static_cast<Socket>(socket_), datagram.data(), static_cast<int>(datagram.size()), 0);
-  if (sent == static_cast<long long>(datagram.size())) return true;
+  const auto send_once = [&] {
+    return send(static_cast<Socket>(socket_), datagram.data(), static_cast<int>(datagram.size()), 0) ==
+           static_cast<long long>(datagram.size());
+  };
+  if (send_once()) return true;
+  // "Refused" is the system passing on that the previous datagram found no
+  // listener at the port (an ICMP reply): this one was not sent, and a
+  // listener that is not there is no fault, so it goes once more.
+  if (LastWasRefused() && send_once()) return true;
   error = "UDP datagram to " + destination_ + " not sent: " + LastErrorText();
   return false;
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -111,6 +112,21 @@ TEST(Listen, AddressesAreHostAndPort) {
     EXPECT_FALSE(error.empty()) << bad;
   }
   EXPECT_FALSE(UdpSender::Open("no-such-host.invalid:5000", error));
+  EXPECT_NE(error.find("no-such-host.invalid"), std::string::npos) << error;
+
+  // Nobody listening at the port is no failure (each datagram's ICMP reply
+  // makes the next send report "refused" on Linux).
+  int free_port = 0;
+  {
+    DatagramListener gone;
+    free_port = gone.Port();
+  }
+  std::unique_ptr<UdpSender> udp = UdpSender::Open("127.0.0.1:" + std::to_string(free_port), error);
+  ASSERT_TRUE(udp) << error;
+  for (int datagram = 0; datagram < 4; ++datagram) {
+    EXPECT_TRUE(udp->Send("{}", error)) << datagram << ": " << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the ICMP reply comes back
+  }
   EXPECT_NE(error.find("no-such-host.invalid"), std::string::npos) << error;
 }
 
