@@ -28,6 +28,7 @@
 #include "engine/Containers.h"
 #include "engine/Fft.h"
 #include "engine/SignalMeter.h"
+#include "engine/TransformMemo.h"
 
 namespace quillon {
 
@@ -46,6 +47,9 @@ class MFSK_BurstDetector {
 
   // Given every spectrum analysed, when set: the receiver's signal meter.
   MFSK_SignalMeter<Type>* Meter = nullptr;
+  // Optional, the caller's: spectra another receiver took of the same
+  // audio are copied from it (see TransformMemo.h).
+  TransformMemo<Type>* Memo = nullptr;
 
   // Derived by Preset.
   unsigned SegmentLen = 0;    // samples per burst tone and per FFT (256 ms)
@@ -116,7 +120,13 @@ class MFSK_BurstDetector {
     for (unsigned i = 0; i < SegmentLen; ++i)
       Window[i] = static_cast<Type>(0.5 - 0.5 * std::cos(6.283185307179586 * i / SegmentLen));
     Reset();
+    ShareTransforms(Memo);
     return 0;
+  }
+
+  void ShareTransforms(TransformMemo<Type>* memo) {
+    Memo = memo;
+    if (Memo != nullptr && Spectrum) Memo->Join(TransformMemo<Type>::Kind::kTwoSpectra, SegmentLen, &MemoCursor);
   }
 
   void Reset() {
@@ -166,8 +176,16 @@ class MFSK_BurstDetector {
     }
     for (unsigned i = 0; i < SegmentLen; ++i) Spectrum[i].Im = Input[i] * Window[i];
     HeldFrame = false;
-    Fft.Process(Spectrum.get());
-    Fft.SeparTwoReals(Spectrum.get(), Halves[0].get(), Halves[1].get());
+    auto transform = [this] {
+      Fft.Process(Spectrum.get());
+      Fft.SeparTwoReals(Spectrum.get(), Halves[0].get(), Halves[1].get());
+    };
+    const unsigned half = SegmentLen / 2;
+    if (Memo != nullptr)
+      Memo->Apply(TransformMemo<Type>::Kind::kTwoSpectra, Spectrum.get(), SegmentLen, {Halves[0].get(), half},
+                  {Halves[1].get(), half}, MemoCursor, transform);
+    else
+      transform();
     const int first = Analyse(Halves[0].get(), HeldEnd);
     return first | Analyse(Halves[1].get(), Consumed - 1);
   }
@@ -237,6 +255,7 @@ class MFSK_BurstDetector {
   }
 
   r2FFT<Complex> Fft;
+  typename TransformMemo<Type>::Cursor MemoCursor;
   Array<Type> Window;
   Array<Type> Input;  // the last SegmentLen samples once filled
   Array<Complex> Spectrum;   // two frames' FFT

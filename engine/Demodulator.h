@@ -22,6 +22,7 @@
 #include "engine/Hadamard.h"
 #include "engine/LowPass3Filter.h"
 #include "engine/SymbolShape.h"
+#include "engine/TransformMemo.h"
 
 namespace quillon {
 
@@ -56,6 +57,10 @@ class MFSK_Demodulator {
   CircularBuffer<Type> History;
   Array<LowPass3_Filter<Type>> HistoryFilters;
   Type HistoryWeight = 0;
+  // Optional, the caller's: spectra another receiver took of the same
+  // input are copied from it (see TransformMemo.h).
+  TransformMemo<Type>* Memo = nullptr;
+  typename TransformMemo<Type>::Cursor MemoCursor;
 
   MFSK_Demodulator() {
     Init();
@@ -117,7 +122,15 @@ class MFSK_Demodulator {
       History.Free();
       HistoryFilters.reset();
     }
+    ShareTransforms(Memo);
     return 0;
+  }
+
+  void ShareTransforms(TransformMemo<Type>* memo) {
+    Memo = memo;
+    // The receiver hands over the symbols of a limiter window (16 symbol
+    // lengths, 32 steps) at once.
+    if (Memo != nullptr && FftBuffer) Memo->Join(TransformMemo<Type>::Kind::kTwoSpectra, SymbolLen, &MemoCursor, 32);
   }
 
   // Consumes SymbolStep samples and refreshes both BinEnergy arrays.
@@ -126,8 +139,15 @@ class MFSK_Demodulator {
     WindowInto(&Complex::Re);
     WriteInput(input + SliceStep, SymbolStep - SliceStep);
     WindowInto(&Complex::Im);
-    Fft.Process(FftBuffer.get());
-    Fft.SeparTwoReals(FftBuffer.get(), Spectrum[0].get(), Spectrum[1].get());
+    auto transform = [this] {
+      Fft.Process(FftBuffer.get());
+      Fft.SeparTwoReals(FftBuffer.get(), Spectrum[0].get(), Spectrum[1].get());
+    };
+    if (Memo != nullptr)
+      Memo->Apply(TransformMemo<Type>::Kind::kTwoSpectra, FftBuffer.get(), SymbolLen, {Spectrum[0].get(), HalfLength},
+                  {Spectrum[1].get(), HalfLength}, MemoCursor, transform);
+    else
+      transform();
     for (unsigned slice = 0; slice < 2; ++slice) BandEnergies(Spectrum[slice].get(), BinEnergy[slice].get());
     if (HistoryDepth > 0) DelayThroughHistory();
   }

@@ -14,6 +14,7 @@
 #include "engine/BoxFilter.h"
 #include "engine/Containers.h"
 #include "engine/Fft.h"
+#include "engine/TransformMemo.h"
 
 namespace quillon {
 
@@ -37,6 +38,10 @@ class MFSK_InputProcessor {
   Array<Type> Output;
   Array<Type> BinEnergy;
   BoxFilter<Type, Type> Smoother;
+  // Optional, the caller's: the spectral work another receiver did on the
+  // same windows is copied from it (see TransformMemo.h).
+  TransformMemo<Type>* Memo = nullptr;
+  typename TransformMemo<Type>::Cursor MemoCursor;
 
   MFSK_InputProcessor() {
     Init();
@@ -81,7 +86,13 @@ class MFSK_InputProcessor {
       return Fail();
     Smoother.Length = n / 16;
     if (Smoother.Preset() < 0) return Fail();
+    ShareTransforms(Memo);
     return 0;
+  }
+
+  void ShareTransforms(TransformMemo<Type>* memo) {
+    Memo = memo;
+    if (Memo != nullptr && FftBuffer) Memo->Join(TransformMemo<Type>::Kind::kLimiter, WindowSize, &MemoCursor);
   }
 
   void Reset() {
@@ -98,12 +109,21 @@ class MFSK_InputProcessor {
     ProcessInpWindow_Re();
     ProcessInpTap(input != nullptr ? input + half : nullptr);
     ProcessInpWindow_Im();
-    Fft.Process(FftBuffer.get());
-    Fft.SeparTwoReals(FftBuffer.get(), Spectrum[0].get(), Spectrum[1].get());
-    ProcessSpectra(Spectrum[0].get());
-    ProcessSpectra(Spectrum[1].get());
-    Fft.JoinTwoReals(Spectrum[0].get(), Spectrum[1].get(), FftBuffer.get());
-    Fft.Process(FftBuffer.get());
+    // From the windowed input to the limited time signal, a function of
+    // FftBuffer alone (the rest is scratch).
+    auto transform = [this] {
+      Fft.Process(FftBuffer.get());
+      Fft.SeparTwoReals(FftBuffer.get(), Spectrum[0].get(), Spectrum[1].get());
+      ProcessSpectra(Spectrum[0].get());
+      ProcessSpectra(Spectrum[1].get());
+      Fft.JoinTwoReals(Spectrum[0].get(), Spectrum[1].get(), FftBuffer.get());
+      Fft.Process(FftBuffer.get());
+    };
+    if (Memo != nullptr)
+      Memo->Apply(TransformMemo<Type>::Kind::kLimiter, FftBuffer.get(), WindowSize, {FftBuffer.get(), WindowSize},
+                  {nullptr, 0}, MemoCursor, transform);
+    else
+      transform();
     ProcessOutWindow_Re();
     ProcessOutTap(Output.get());
     ProcessOutWindow_Im();

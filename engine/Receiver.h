@@ -244,6 +244,14 @@ class MFSK_Receiver {
     return 0;
   }
 
+  // Transforms shared with the other receivers `memo` serves (null: none),
+  // from now on; the memo must outlive this receiver's use of it.
+  void ShareTransforms(TransformMemo<Type>* memo) {
+    InputProcessor.ShareTransforms(memo);
+    Demodulator.ShareTransforms(memo);
+    BurstDetector.ShareTransforms(memo);
+  }
+
   // Another decoder bank kernel from now on, everything heard kept; -1, and
   // nothing changed, where this build or this processor lacks it.
   int UseBankKernel(DecoderKernel kernel) {

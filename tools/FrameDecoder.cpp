@@ -15,8 +15,10 @@ namespace {
 // Blocks of the block code: the sync integration of 4 blocks, which with rx_flush
 // covers the decision delay of the last block.
 constexpr int kQuietBlocksAfter = 4;
-// Samples handed to every receiver at a time: about 8 s of audio.
-constexpr std::size_t kDecodePiece = 65536;
+// Samples every receiver of a thread hears before the next one: whole audio
+// blocks, so each receiver still gets its blocks as before, and the lead of
+// the first over the last that the transform memo must cover.
+constexpr std::size_t kSharedRound = 8 * kAudioBlockSamples;
 }  // namespace
 
 FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode), receiver_(LinkReceiveSettings(mode)) {
@@ -42,15 +44,22 @@ void FrameDecoder::Finish() {
   // decisions of a short transmission in the slower modes unmade, so the
   // recording is followed by a quiet channel first.
   const double audio_s = static_cast<double>(samples_heard_) / kSampleRateHz;
-  const std::vector<int16_t> quiet(kAudioBlockSamples, 0);
-  for (long long left = kQuietBlocksAfter * ModeBlockSamples(station_.Mode()); left > 0; left -= kAudioBlockSamples) {
-    station_.Hear(quiet.data(), kAudioBlockSamples);
-    DrainReceiveRing(audio_s, static_cast<double>(kAudioBlockSamples) / kSampleRateHz);
-  }
+  HearQuiet(std::numeric_limits<long long>::max());
   station_.Flush();
   DrainReceiveRing(audio_s, 0.0);
   // A frame still waiting for its check extension is judged with what came.
   Note(receiver_.Finish(), audio_s);
+}
+
+bool FrameDecoder::HearQuiet(long long count) {
+  if (quiet_due_ < 0) quiet_due_ = kQuietBlocksAfter * ModeBlockSamples(station_.Mode());
+  const double audio_s = static_cast<double>(samples_heard_) / kSampleRateHz;
+  static const std::vector<int16_t> quiet(kAudioBlockSamples, 0);
+  for (; quiet_due_ > 0 && count > 0; quiet_due_ -= kAudioBlockSamples, count -= kAudioBlockSamples) {
+    station_.Hear(quiet.data(), kAudioBlockSamples);
+    DrainReceiveRing(audio_s, static_cast<double>(kAudioBlockSamples) / kSampleRateHz);
+  }
+  return quiet_due_ > 0;
 }
 
 void FrameDecoder::HearAll(const Audio& audio) {
@@ -149,21 +158,70 @@ ModeDecoders::ModeDecoders(const std::vector<const OliviaMode*>& modes, int thre
     : decoders_(modes.size()), threads_(threads), order_(order), report_(std::move(report)) {
   ParallelFor(modes.size(), threads_,
               [&](std::size_t index) { decoders_[index] = std::make_unique<FrameDecoder>(*modes[index]); });
+  AssignShards(threads_);
+}
+
+void ModeDecoders::AssignShards(int threads) {
+  // Groups of receivers whose symbols are equally long share the most; the
+  // largest group goes first to the thread with the fewest receivers.
+  std::vector<std::vector<FrameDecoder*>> groups;
+  std::vector<unsigned> lengths;
+  for (const auto& decoder : decoders_) {
+    const unsigned length = decoder->Adapter().Receiver().Demodulator.SymbolLen;
+    const auto found = std::find(lengths.begin(), lengths.end(), length);
+    if (found == lengths.end()) {
+      lengths.push_back(length);
+      groups.emplace_back();
+    }
+    groups[static_cast<std::size_t>(std::find(lengths.begin(), lengths.end(), length) - lengths.begin())].push_back(
+        decoder.get());
+  }
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const auto& a, const auto& b) { return a.size() > b.size(); });
+  shards_.resize(std::min<std::size_t>(std::max(1, threads), std::max<std::size_t>(1, groups.size())));
+  for (const auto& group : groups) {
+    Shard& lightest = *std::min_element(shards_.begin(), shards_.end(), [](const Shard& a, const Shard& b) {
+      return a.decoders.size() < b.decoders.size();
+    });
+    lightest.decoders.insert(lightest.decoders.end(), group.begin(), group.end());
+  }
+  for (Shard& shard : shards_) {
+    shard.memo = std::make_unique<TransformMemo<double>>(static_cast<unsigned>(kSharedRound));
+    for (FrameDecoder* decoder : shard.decoders) decoder->Adapter().Receiver().ShareTransforms(shard.memo.get());
+  }
 }
 
 ModeDecoders::~ModeDecoders() = default;
 
 void ModeDecoders::Hear(const int16_t* samples, std::size_t count) {
-  ParallelFor(decoders_.size(), threads_,
-              [&](std::size_t index) { decoders_[index]->Hear(samples, static_cast<int>(count)); });
+  ParallelFor(shards_.size(), threads_, [&](std::size_t index) {
+    for (std::size_t at = 0; at < count; at += kSharedRound) {
+      const int round = static_cast<int>(std::min(kSharedRound, count - at));
+      for (FrameDecoder* decoder : shards_[index].decoders) decoder->Hear(samples + at, round);
+    }
+  });
   double before_s = std::numeric_limits<double>::infinity();
   if (order_ == Order::kByStart)
     for (const auto& decoder : decoders_) before_s = std::min(before_s, decoder->EarliestStartToCome());
   ReportBefore(before_s);
 }
 
+bool ModeDecoders::UseBankKernel(DecoderKernel kernel) {
+  if (!SoftDecoderBank::Supports(kernel)) return false;
+  for (const auto& decoder : decoders_) decoder->Adapter().Receiver().UseBankKernel(kernel);
+  return true;
+}
+
 void ModeDecoders::Finish() {
-  ParallelFor(decoders_.size(), threads_, [&](std::size_t index) { decoders_[index]->Finish(); });
+  ParallelFor(shards_.size(), threads_, [&](std::size_t index) {
+    // The quiet channel in rounds too, while any receiver still has some due.
+    for (bool due = true; due;) {
+      due = false;
+      for (FrameDecoder* decoder : shards_[index].decoders)
+        due = decoder->HearQuiet(static_cast<long long>(kSharedRound)) || due;
+    }
+    for (FrameDecoder* decoder : shards_[index].decoders) decoder->Finish();
+  });
   ReportBefore(std::numeric_limits<double>::infinity());
 }
 
@@ -185,7 +243,7 @@ void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& a
   const bool live = audio.Live();
   ModeDecoders decoders(modes, threads, live ? ModeDecoders::Order::kAsDecided : ModeDecoders::Order::kByStart,
                         report);
-  const std::size_t piece_size = live ? kLivePieceSamples : kDecodePiece;
+  const std::size_t piece_size = live ? kLivePieceSamples : kDecodePieceSamples;
   Audio piece;
   for (audio.Read(piece_size, piece); !piece.empty(); audio.Read(piece_size, piece))
     decoders.Hear(piece.data(), piece.size());

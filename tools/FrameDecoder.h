@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/TransformMemo.h"
+#include "engine/kernels/DecoderKernel.h"
 #include "link/FrameReceiver.h"
 #include "link/FrameSignal.h"
 #include "tools/Station.h"
@@ -41,6 +43,9 @@ class FrameDecoder {
   // channel for 4 blocks of the mode, then rx_flush.
   void Hear(const int16_t* samples, int count);
   void Finish();
+  // The first part of Finish on its own: at most `count` samples of the
+  // quiet channel still due (whole blocks); false once none is due.
+  bool HearQuiet(long long count);
   // The whole recording: Hear in blocks of 512, then Finish.
   void HearAll(const Audio& audio);
 
@@ -62,6 +67,7 @@ class FrameDecoder {
   Station station_;
   FrameReceiver receiver_;
   long long samples_heard_ = 0;
+  long long quiet_due_ = -1;  // samples of the quiet channel still due; -1: not begun
   bool collecting_ = false;
   bool frame_heard_ = false;  // a frame ended during this drain
   bool check_noted_ = false;  // the frame's check byte has come: end_s_ and freq_offset_hz_ hold
@@ -75,7 +81,11 @@ class FrameDecoder {
 };
 
 // Every mode's receiver over the same audio, on up to `threads` worker
-// threads.
+// threads. The receivers on one thread share the transforms they would
+// repeat (a TransformMemo per thread): each thread takes whole groups of
+// receivers with equally long symbols, and hears the audio in rounds short
+// enough for the memo to keep what the first of a group worked out until the
+// last takes it.
 class ModeDecoders {
  public:
   // kByStart: each frame goes to `report` in order of its start, then of its
@@ -90,11 +100,21 @@ class ModeDecoders {
   ~ModeDecoders();
 
   void Hear(const int16_t* samples, std::size_t count);
+  // Every receiver's decoder bank runs `kernel` from now on; false, and
+  // nothing changed, where this build or this processor lacks it.
+  bool UseBankKernel(DecoderKernel kernel);
   // The audio has ended: the last frames are decided and reported.
   void Finish();
 
  private:
   void ReportBefore(double before_s);
+  void AssignShards(int threads);
+
+  // The receivers one thread runs, in order, and the memo they share.
+  struct Shard {
+    std::vector<FrameDecoder*> decoders;
+    std::unique_ptr<TransformMemo<double>> memo;
+  };
 
   struct Waiting {
     DecodedFrame frame;
@@ -105,7 +125,11 @@ class ModeDecoders {
   Order order_;
   Report report_;
   std::vector<Waiting> waiting_;
+  std::vector<Shard> shards_;
 };
+
+// Samples of a recording handed to every receiver at a time: about 8 s.
+constexpr std::size_t kDecodePieceSamples = 65536;
 
 // Every mode's receiver over a recording (or live audio), read piece by
 // piece: in order of start for a file, as decided for a live source.

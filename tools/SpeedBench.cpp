@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/SpeedBench.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -66,13 +67,14 @@ double MeasureAllReceiversRtf(int threads, double* audio_s, DecoderKernel kernel
   std::vector<const OliviaMode*> modes;
   for (const OliviaMode& mode : kOliviaModes) modes.push_back(&mode);
   // Built first, as the driver builds its adapter before audio arrives;
-  // the factor covers the hearing only, as for the single modes.
-  std::vector<std::unique_ptr<FrameDecoder>> decoders(modes.size());
-  ParallelFor(modes.size(), threads,
-              [&](std::size_t index) { decoders[index] = std::make_unique<FrameDecoder>(*modes[index]); });
-  for (const std::unique_ptr<FrameDecoder>& decoder : decoders) UseKernel(*decoder, kernel);
+  // the factor covers the hearing only, as for the single modes. The
+  // receivers run as decode -m all runs them, in its pieces.
+  ModeDecoders decoders(modes, threads, ModeDecoders::Order::kByStart, [](const DecodedFrame&) {});
+  if (!decoders.UseBankKernel(kernel)) RequireDecoderKernel(kernel);
   const auto started = Clock::now();
-  ParallelFor(modes.size(), threads, [&](std::size_t index) { decoders[index]->HearAll(heard); });
+  for (std::size_t at = 0; at < heard.size(); at += kDecodePieceSamples)
+    decoders.Hear(heard.data() + at, std::min(kDecodePieceSamples, heard.size() - at));
+  decoders.Finish();
   *audio_s = double(heard.size()) / kSampleRateHz;
   return *audio_s / Seconds(started);
 }
