@@ -23,6 +23,10 @@ class r2FFT<Cmpx<Value>> {
   unsigned Size = 0;
   Array<int> BitReverse;
   Array<Complex> Twiddle;  // cos(2 pi k / N) + j sin(2 pi k / N): the windows read the real parts
+  // The same values in the order the butterflies use them: the stage of
+  // span s (2, 4 .. N/2) finds the twiddle of its j-th pair at s + j, one
+  // after another instead of N / 2s apart.
+  Array<Complex> StageTwiddle;
 
   r2FFT() { Init(); }
   r2FFT(const r2FFT&) = delete;
@@ -32,6 +36,7 @@ class r2FFT<Cmpx<Value>> {
   void Init() {
     BitReverse.reset();
     Twiddle.reset();
+    StageTwiddle.reset();
   }
   void Free() { Init(); }
 
@@ -41,7 +46,7 @@ class r2FFT<Cmpx<Value>> {
       return -1;
     }
     Size = static_cast<unsigned>(size);
-    if (ReallocArray(BitReverse, Size) < 0 || ReallocArray(Twiddle, Size) < 0) {
+    if (ReallocArray(BitReverse, Size) < 0 || ReallocArray(Twiddle, Size) < 0 || ReallocArray(StageTwiddle, Size) < 0) {
       Free();
       return -1;
     }
@@ -53,6 +58,8 @@ class r2FFT<Cmpx<Value>> {
       Twiddle[k].Re = -Twiddle[k - quarter].Im;
       Twiddle[k].Im = Twiddle[k - quarter].Re;
     }
+    for (unsigned span = 2; span < Size; span *= 2)
+      for (unsigned j = 0; j < span; ++j) StageTwiddle[span + j] = Twiddle[j * (Size / (2 * span))];
     for (unsigned j = 0; j < Size; ++j) {
       unsigned reversed = 0;
       unsigned result_bit = 1;
@@ -79,12 +86,12 @@ class r2FFT<Cmpx<Value>> {
   // Decimation in time on bit-reversed input.
   void CoreProc(Complex* data) const {
     for (unsigned i = 0; i < Size; i += 2) FFT2(data[i], data[i + 1]);
-    const unsigned half = Size / 2;
-    for (unsigned groups = Size / 4, span = 2; groups > 0; groups /= 2, span *= 2) {
-      unsigned index = 0;
-      for (unsigned g = 0; g < groups; ++g) {
-        for (unsigned t = 0; t < half; t += groups, ++index) FFTbf(data[index], data[index + span], Twiddle[t]);
-        index += span;
+    for (unsigned span = 2; span < Size; span *= 2) {
+      const Complex* twiddle = StageTwiddle.get() + span;
+      for (unsigned start = 0; start < Size; start += 2 * span) {
+        Complex* upper = data + start;
+        Complex* lower = upper + span;
+        for (unsigned j = 0; j < span; ++j) FFTbf(upper[j], lower[j], twiddle[j]);
       }
     }
   }

@@ -7,6 +7,7 @@
 // 1.333 with the defaults, and it delays the signal by about TapLen / 2
 // input samples.
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/Containers.h"
@@ -122,6 +123,8 @@ class RateConverter {
     // A rate that is not a finite positive number would run the loop below
     // forever without consuming input.
     if (!(OutStep > 0) || !std::isfinite(OutStep)) return 0;
+    if (OutStep == OverSampling && OutWait == 0 && OutTapPtr == 0 && TapLen <= kMaxEqualRateTaps)
+      return ProcessAtEqualRates(input, count, output);
     int produced = 0;
     for (;;) {
       if (OutWait == 0) {
@@ -158,6 +161,51 @@ class RateConverter {
   }
 
  private:
+  static constexpr unsigned kMaxEqualRateTaps = 32;
+
+  // At equal rates (both of the modem's converters) every input gives one
+  // output, PrevSample of the loop above: Convolute(0) once the input is in.
+  // Here the convolutions run four at a time on a straight copy of the
+  // inputs, which leaves each sum's order, and so its bits, as they are.
+  int ProcessAtEqualRates(const Type* input, unsigned count, Type* output) {
+    constexpr unsigned kChunk = 64;
+    const unsigned taps = TapLen;
+    Type line[kMaxEqualRateTaps - 1 + kChunk];
+    Type shape[kMaxEqualRateTaps];
+    for (unsigned m = 0; m < taps; ++m) shape[m] = FilterShape[OverSampling - 1 + m * OverSampling];
+    for (unsigned done = 0; done < count;) {
+      const unsigned n = std::min(kChunk, count - done);
+      // The ring's newest TapLen - 1 inputs, oldest first, then the chunk.
+      for (unsigned m = 0; m + 1 < taps; ++m) line[m] = InputTap[(InpTapPtr + 1 + m) & TapMask];
+      for (unsigned i = 0; i < n; ++i) {
+        line[taps - 1 + i] = input[done + i];
+        NewInput(input[done + i]);
+      }
+      unsigned i = 0;
+      for (; i + 4 <= n; i += 4) {
+        Type sum0 = 0, sum1 = 0, sum2 = 0, sum3 = 0;
+        for (unsigned m = 0; m < taps; ++m) {
+          sum0 += line[i + m] * shape[m];
+          sum1 += line[i + 1 + m] * shape[m];
+          sum2 += line[i + 2 + m] * shape[m];
+          sum3 += line[i + 3 + m] * shape[m];
+        }
+        output[done + i] = sum0;
+        output[done + i + 1] = sum1;
+        output[done + i + 2] = sum2;
+        output[done + i + 3] = sum3;
+      }
+      for (; i < n; ++i) {
+        Type sum = 0;
+        for (unsigned m = 0; m < taps; ++m) sum += line[i + m] * shape[m];
+        output[done + i] = sum;
+      }
+      done += n;
+    }
+    if (count > 0) PrevSample = output[count - 1];
+    return static_cast<int>(count);
+  }
+
   // Moves the newest input forward until phase p lies within the current
   // input interval. At rates of 1 or more this takes at most one sample; a
   // rate below 1 steps over several. Returns false when the input runs out

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -76,6 +77,43 @@ TEST(RateConverter, EqualRatesGiveOneOutputPerInputOverAnySplit) {
     const std::vector<double> split = Convert(1.0, input, chunks);
     ASSERT_EQ(split.size(), whole.size());
     for (size_t i = 0; i < whole.size(); ++i) ASSERT_EQ(split[i], whole[i]) << i;
+  }
+}
+
+// At equal rates each output is the filter over the inputs up to its own,
+// summed oldest first as the converter's own convolution sums: the same
+// bits however the calls split the input (chunks within and across the
+// converter's inner blocks), with 16 taps and with 8.
+TEST(RateConverter, EqualRatesGiveTheConvolutionToTheBit) {
+  std::vector<double> input = Ramp(1500);
+  for (unsigned i = 0; i < input.size(); i += 7) input[i] = -input[i] * 3.5;  // not smooth
+  for (const unsigned taps : {16u, 8u}) {
+    RateConverter<double> reference;
+    reference.TapLen = taps;
+    ASSERT_EQ(reference.Preset(), 0);
+    std::vector<double> expected;
+    for (const double x : input) {
+      reference.NewInput(x);
+      expected.push_back(reference.Convolute(0));
+    }
+    for (const std::vector<unsigned>& chunks :
+         {std::vector<unsigned>{1, 3}, std::vector<unsigned>{64}, std::vector<unsigned>{65, 130, 7}}) {
+      RateConverter<double> converter;
+      converter.TapLen = taps;
+      ASSERT_EQ(converter.Preset(), 0);
+      std::vector<double> out;
+      for (std::size_t pos = 0, c = 0; pos < input.size(); ++c) {
+        const unsigned n = std::min<unsigned>(chunks[c % chunks.size()], static_cast<unsigned>(input.size() - pos));
+        std::vector<double> block(converter.OutputRoom(n));
+        const int m = converter.Process(input.data() + pos, n, block.data());
+        ASSERT_EQ(m, static_cast<int>(n));
+        out.insert(out.end(), block.begin(), block.begin() + m);
+        pos += n;
+      }
+      ASSERT_EQ(out.size(), expected.size());
+      for (std::size_t i = 0; i < out.size(); ++i)
+        ASSERT_EQ(std::memcmp(&out[i], &expected[i], sizeof(double)), 0) << "taps " << taps << " sample " << i;
+    }
   }
 }
 
