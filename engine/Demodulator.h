@@ -248,16 +248,20 @@ class MFSK_Demodulator {
   }
 
   void WriteInput(const Type* input, unsigned count) {
-    for (unsigned i = 0; i < count; ++i) {
-      InputTap[InputIndex] = input[i];
-      InputIndex = (InputIndex + 1) & InputMask;
-    }
+    // Up to the ring's end, then from its start.
+    const unsigned first = std::min(count, SymbolLen - InputIndex);
+    std::copy(input, input + first, InputTap.get() + InputIndex);
+    std::copy(input + first, input + count, InputTap.get());
+    InputIndex = (InputIndex + count) & InputMask;
   }
 
-  // The last SymbolLen samples, oldest first, into one part of FftBuffer.
+  // The last SymbolLen samples, oldest first, into one part of FftBuffer:
+  // the ring after the oldest sample, then before it.
   void WindowInto(Type Complex::*part) {
-    for (unsigned i = 0; i < SymbolLen; ++i)
-      FftBuffer[i].*part = InputTap[(InputIndex + i) & InputMask] * Window[i];
+    const unsigned first = SymbolLen - InputIndex;
+    const Type* tap = InputTap.get();
+    for (unsigned i = 0; i < first; ++i) FftBuffer[i].*part = tap[InputIndex + i] * Window[i];
+    for (unsigned i = first; i < SymbolLen; ++i) FftBuffer[i].*part = tap[i - first] * Window[i];
   }
 
   void BandEnergies(const Complex* spectrum, Type* energy) const {

@@ -6,9 +6,11 @@
 // half spectra (SeparTwoReals) and, after processing, joined again so that
 // the same forward routine brings both signals back (JoinTwoReals).
 
+#include <type_traits>
 #include <utility>
 
 #include "engine/Containers.h"
+#include "engine/kernels/FftStages.h"
 
 namespace quillon {
 
@@ -27,6 +29,9 @@ class r2FFT<Cmpx<Value>> {
   // span s (2, 4 .. N/2) finds the twiddle of its j-th pair at s + j, one
   // after another instead of N / 2s apart.
   Array<Complex> StageTwiddle;
+  // On doubles the stages run in the fastest version this processor has
+  // (kernels/FftStages.h), all giving the same bits.
+  FftStagesFunction Stages = nullptr;
 
   r2FFT() { Init(); }
   r2FFT(const r2FFT&) = delete;
@@ -67,6 +72,7 @@ class r2FFT<Cmpx<Value>> {
         if (j & mask) reversed |= result_bit;
       BitReverse[j] = static_cast<int>(reversed);
     }
+    if constexpr (std::is_same<Value, double>::value) Stages = FindFftStages(DecoderKernel::Auto);
     return 0;
   }
 
@@ -86,6 +92,12 @@ class r2FFT<Cmpx<Value>> {
   // Decimation in time on bit-reversed input.
   void CoreProc(Complex* data) const {
     for (unsigned i = 0; i < Size; i += 2) FFT2(data[i], data[i + 1]);
+    if constexpr (std::is_same<Value, double>::value) {
+      if (Stages != nullptr) {
+        Stages(data, StageTwiddle.get(), Size, 2);
+        return;
+      }
+    }
     for (unsigned span = 2; span < Size; span *= 2) {
       const Complex* twiddle = StageTwiddle.get() + span;
       for (unsigned start = 0; start < Size; start += 2 * span) {

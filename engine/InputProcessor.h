@@ -9,6 +9,7 @@
 // clipped at 2.5 times its RMS, twice. The output lags the input by half a
 // window.
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/BoxFilter.h"
@@ -133,20 +134,25 @@ class MFSK_InputProcessor {
     return static_cast<int>(WindowSize);
   }
 
+  // Half a window into the ring. The ring's index moves by half windows
+  // only, so a half window never wraps within itself.
   void ProcessInpTap(const Type* input) {
-    for (unsigned i = 0; i < HalfWindow; ++i) {
-      InputTap[InputIndex] = input != nullptr ? input[i] : 0;
-      InputIndex = (InputIndex + 1) & WindowMask;
-    }
+    Type* tap = InputTap.get() + InputIndex;
+    if (input != nullptr)
+      std::copy(input, input + HalfWindow, tap);
+    else
+      std::fill(tap, tap + HalfWindow, Type(0));
+    InputIndex = (InputIndex + HalfWindow) & WindowMask;
   }
-  // The whole ring from the oldest sample on: the last N inputs in time order.
-  void ProcessInpWindow_Re() {
-    for (unsigned i = 0; i < WindowSize; ++i)
-      FftBuffer[i].Re = InputTap[(InputIndex + i) & WindowMask] * Window[i];
-  }
-  void ProcessInpWindow_Im() {
-    for (unsigned i = 0; i < WindowSize; ++i)
-      FftBuffer[i].Im = InputTap[(InputIndex + i) & WindowMask] * Window[i];
+  // The whole ring from the oldest sample on: the last N inputs in time
+  // order, the part after the oldest and then the part before it.
+  void ProcessInpWindow_Re() { WindowInput(&Complex::Re); }
+  void ProcessInpWindow_Im() { WindowInput(&Complex::Im); }
+  void WindowInput(Type Complex::*part) {
+    const unsigned first = WindowSize - InputIndex;
+    const Type* tap = InputTap.get();
+    for (unsigned i = 0; i < first; ++i) FftBuffer[i].*part = tap[InputIndex + i] * Window[i];
+    for (unsigned i = first; i < WindowSize; ++i) FftBuffer[i].*part = tap[i - first] * Window[i];
   }
 
   void ProcessSpectra(Complex* spectrum) {
@@ -202,20 +208,20 @@ class MFSK_InputProcessor {
     for (; j < SpectrumLen; ++j) BinEnergy[j] = weight * Smoother.Sum;
   }
 
-  void ProcessOutWindow_Re() {
-    for (unsigned i = 0; i < WindowSize; ++i)
-      OutputTap[(OutputIndex + i) & WindowMask] += FftBuffer[i].Re * Window[i];
+  void ProcessOutWindow_Re() { OverlapAdd(&Complex::Re); }
+  void ProcessOutWindow_Im() { OverlapAdd(&Complex::Im); }
+  void OverlapAdd(Type Complex::*part) {
+    const unsigned first = WindowSize - OutputIndex;
+    Type* tap = OutputTap.get();
+    for (unsigned i = 0; i < first; ++i) tap[OutputIndex + i] += FftBuffer[i].*part * Window[i];
+    for (unsigned i = first; i < WindowSize; ++i) tap[i - first] += FftBuffer[i].*part * Window[i];
   }
-  void ProcessOutWindow_Im() {
-    for (unsigned i = 0; i < WindowSize; ++i)
-      OutputTap[(OutputIndex + i) & WindowMask] += FftBuffer[i].Im * Window[i];
-  }
+  // Half a window out of the ring, which moves by half windows only.
   void ProcessOutTap(Type* output) {
-    for (unsigned i = 0; i < HalfWindow; ++i) {
-      output[i] = OutputTap[OutputIndex];
-      OutputTap[OutputIndex] = 0;
-      OutputIndex = (OutputIndex + 1) & WindowMask;
-    }
+    Type* tap = OutputTap.get() + OutputIndex;
+    std::copy(tap, tap + HalfWindow, output);
+    std::fill(tap, tap + HalfWindow, Type(0));
+    OutputIndex = (OutputIndex + HalfWindow) & WindowMask;
   }
 
   void LimitOutputPeaks(Type limit) {

@@ -37,4 +37,28 @@ void DecodeCharacterAvx2(const DecoderBankView& bank, unsigned character) {
   kernels::DecodeCharacter<Avx2Vec>(bank, character);
 }
 
+// Two butterflies per vector, each as the scalar one: re = x1.Re w.Re +
+// x1.Im w.Im on the even lanes, im = x1.Im w.Re - x1.Re w.Im on the odd.
+void FftStagesAvx2(Cmpx<double>* data, const Cmpx<double>* stage_twiddle, unsigned size, unsigned first_span) {
+  unsigned span = first_span;
+  for (; span < 2 && span < size; span *= 2) kernels::FftStagePlain(data, stage_twiddle, size, span);
+  for (; span < size; span *= 2) {
+    const double* twiddle = &stage_twiddle[span].Re;
+    for (unsigned start = 0; start < size; start += 2 * span) {
+      double* upper = &data[start].Re;
+      double* lower = &data[start + span].Re;
+      for (unsigned j = 0; j < 2 * span; j += 4) {
+        const __m256d x0 = _mm256_loadu_pd(upper + j);
+        const __m256d x1 = _mm256_loadu_pd(lower + j);
+        const __m256d w = _mm256_loadu_pd(twiddle + j);
+        const __m256d a = _mm256_mul_pd(x1, _mm256_permute_pd(w, 0x0));                        // x1 w.Re
+        const __m256d b = _mm256_mul_pd(_mm256_permute_pd(x1, 0x5), _mm256_permute_pd(w, 0xF));  // x1 swapped, w.Im
+        const __m256d product = _mm256_blend_pd(_mm256_add_pd(a, b), _mm256_sub_pd(a, b), 0xA);
+        _mm256_storeu_pd(lower + j, _mm256_sub_pd(x0, product));
+        _mm256_storeu_pd(upper + j, _mm256_add_pd(x0, product));
+      }
+    }
+  }
+}
+
 }  // namespace quillon

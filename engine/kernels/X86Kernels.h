@@ -5,11 +5,14 @@
 // has these files.
 
 #include "engine/kernels/DecoderKernel.h"
+#include "engine/kernels/FftButterfly.h"
 
 namespace quillon {
 
 void DecodeCharacterAvx2(const DecoderBankView& bank, unsigned character);
 void DecodeCharacterAvx512(const DecoderBankView& bank, unsigned character);
+void FftStagesAvx2(Cmpx<double>* data, const Cmpx<double>* stage_twiddle, unsigned size, unsigned first_span);
+void FftStagesAvx512(Cmpx<double>* data, const Cmpx<double>* stage_twiddle, unsigned size, unsigned first_span);
 
 // Whether the processor has the instructions and the system saves their
 // registers: the kernels above may run only where these say so.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <complex>
 #include <random>
@@ -163,6 +165,36 @@ TEST(Fft, ProcessEqualsTheScalarButterfliesToTheBit) {
       ASSERT_EQ(y[k].Im, x[k].Im) << n << " " << k;
     }
   }
+}
+
+// Each version of the stages this machine runs (plain, AVX2, AVX-512) gives
+// the bits of the scalar butterflies, from every first span on; sizes from
+// one vector's width up to the limiter's longest window.
+TEST(Fft, EveryStagesVersionGivesTheScalarBits) {
+  r2FFT<Complex> fft;
+  int versions = 0;
+  for (DecoderKernel kernel : {DecoderKernel::Plain, DecoderKernel::Avx2, DecoderKernel::Avx512}) {
+    const FftStagesFunction stages = FindFftStages(kernel);
+    if (stages == nullptr) continue;
+    ++versions;
+    for (unsigned n : {4u, 8u, 16u, 2048u, 65536u}) {
+      ASSERT_EQ(fft.Preset(static_cast<int>(n)), 0);
+      for (unsigned first_span = 2; first_span < n; first_span *= 8) {
+        std::vector<Complex> x = RandomSignal(n, 5 * n + first_span);
+        std::vector<Complex> y = x;
+        for (unsigned span = first_span; span < n; span *= 2)
+          for (unsigned start = 0; start < n; start += 2 * span)
+            for (unsigned j = 0; j < span; ++j)
+              r2FFT<Complex>::FFTbf(x[start + j], x[start + j + span], fft.Twiddle[j * (n / (2 * span))]);
+        stages(y.data(), fft.StageTwiddle.get(), n, first_span);
+        for (unsigned k = 0; k < n; ++k) {
+          ASSERT_EQ(std::memcmp(&x[k], &y[k], sizeof(Complex)), 0)
+              << DecoderKernelName(kernel) << " n " << n << " first span " << first_span << " bin " << k;
+        }
+      }
+    }
+  }
+  EXPECT_GE(versions, 1);
 }
 
 }  // namespace
