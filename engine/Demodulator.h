@@ -197,10 +197,13 @@ class MFSK_Demodulator {
           square[j] = e[j] * e[j];
           total[j] += square[j];
         }
+        // A bit of 1 takes the energy away: a - e is a + (-e) exactly.
         for (unsigned b = 0; b < BitsPerSymbol; ++b) {
-          const Type sign = ((code >> b) & 1) ? -1 : 1;  // a - e is a + (-e) exactly
           Type* row = rows + b * stride + begin;
-          for (unsigned j = 0; j < lanes; ++j) row[j] += square[j] * sign;
+          if ((code >> b) & 1)
+            for (unsigned j = 0; j < lanes; ++j) row[j] -= square[j];
+          else
+            for (unsigned j = 0; j < lanes; ++j) row[j] += square[j];
         }
       }
       for (unsigned j = 0; j < lanes; ++j)

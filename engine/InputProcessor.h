@@ -228,11 +228,13 @@ class MFSK_InputProcessor {
     Type energy = 0;
     for (unsigned i = 0; i < WindowSize; ++i) energy += Output[i] * Output[i];
     const Type bound = limit * std::sqrt(energy / WindowSize);
+    // Clipped to -bound..bound without branches; a NaN (sample or bound)
+    // passes as the comparisons leave it.
+    const Type lower = -bound;
     for (unsigned i = 0; i < WindowSize; ++i) {
-      if (Output[i] > bound)
-        Output[i] = bound;
-      else if (Output[i] < -bound)
-        Output[i] = -bound;
+      const Type x = Output[i];
+      const Type raised = x < lower ? lower : x;
+      Output[i] = bound < raised ? bound : raised;
     }
   }
 
