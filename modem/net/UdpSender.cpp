@@ -2,43 +2,20 @@
 #include "modem/net/UdpSender.h"
 
 #include <cstdlib>
-#include <cstring>
-
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
 #include <cerrno>
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+
+#include "modem/net/Sockets.h"
 
 namespace quillon {
 namespace {
 
 #ifdef _WIN32
-using Socket = SOCKET;
-constexpr Socket kNoSocket = INVALID_SOCKET;
-void CloseSocket(Socket s) { closesocket(s); }
-std::string LastErrorText() { return "winsock error " + std::to_string(WSAGetLastError()); }
 bool LastWasRefused() { return WSAGetLastError() == WSAECONNRESET; }
-// Winsock is started once for the whole process and left running.
-bool StartSockets() {
-  static const int started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data);
-  }();
-  return started == 0;
-}
 #else
-using Socket = int;
-constexpr Socket kNoSocket = -1;
-void CloseSocket(Socket s) { close(s); }
-std::string LastErrorText() { return std::strerror(errno); }
 bool LastWasRefused() { return errno == ECONNREFUSED; }
-bool StartSockets() { return true; }
 #endif
+
+std::string LastErrorText() { return SocketErrorText(LastSocketError()); }
 
 }  // namespace
 
@@ -65,10 +42,7 @@ std::unique_ptr<UdpSender> UdpSender::Open(const std::string& host_port, std::st
   std::string host;
   int port = 0;
   if (!ParseHostPort(host_port, host, port, error)) return nullptr;
-  if (!StartSockets()) {
-    error = "winsock did not start";
-    return nullptr;
-  }
+  if (!StartSockets(error)) return nullptr;
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/ptt/TcpLine.h"
 
-#include <cstring>
+#include "modem/net/Sockets.h"
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -22,32 +19,10 @@ namespace quillon {
 namespace {
 
 #ifdef _WIN32
-using Socket = SOCKET;
-constexpr Socket kNoSocket = INVALID_SOCKET;
-int LastError() { return WSAGetLastError(); }
 bool InProgress(int code) { return code == WSAEWOULDBLOCK; }
-void CloseSocket(Socket s) { closesocket(s); }
-std::string ErrorText(int code) {
-  char text[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(code), 0,
-                 text, sizeof text, nullptr);
-  std::string message = text;
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-    message.pop_back();
-  return message.empty() ? "winsock error " + std::to_string(code) : message;
-}
 bool SetNonBlocking(Socket s) {
   u_long on = 1;
   return ioctlsocket(s, FIONBIO, &on) == 0;
-}
-// Winsock is started once for the whole process and left running.
-bool StartSockets(std::string& error) {
-  static const int started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data);
-  }();
-  if (started != 0) error = "winsock did not start: " + ErrorText(started);
-  return started == 0;
 }
 // select() on Windows takes any socket value; the first argument is ignored.
 int WaitFor(Socket s, bool writable, int milliseconds) {
@@ -62,17 +37,11 @@ int WaitFor(Socket s, bool writable, int milliseconds) {
 }
 constexpr int kSendFlags = 0;
 #else
-using Socket = int;
-constexpr Socket kNoSocket = -1;
-int LastError() { return errno; }
 bool InProgress(int code) { return code == EINPROGRESS; }
-void CloseSocket(Socket s) { close(s); }
-std::string ErrorText(int code) { return std::strerror(code); }
 bool SetNonBlocking(Socket s) {
   const int flags = fcntl(s, F_GETFL, 0);
   return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
 }
-bool StartSockets(std::string&) { return true; }
 int WaitFor(Socket s, bool writable, int milliseconds) {
   pollfd entry{s, static_cast<short>(writable ? POLLOUT : POLLIN), 0};
   int ready;
@@ -117,25 +86,25 @@ bool TcpLine::Connect(const std::string& host, int port, Milliseconds timeout, s
   for (addrinfo* address = found; address != nullptr && socket_ == -1; address = address->ai_next) {
     Socket s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
     if (s == kNoSocket) {
-      last = ErrorText(LastError());
+      last = SocketErrorText(LastSocketError());
       continue;
     }
     bool connected = false;
     if (SetNonBlocking(s)) {
       if (connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0) {
         connected = true;
-      } else if (InProgress(LastError())) {
+      } else if (InProgress(LastSocketError())) {
         if (WaitFor(s, true, static_cast<int>(timeout.count())) > 0) {
           int code = 0;
           socklen_t length = sizeof code;
           getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code), &length);
           connected = code == 0;
-          last = connected ? last : ErrorText(code);
+          last = connected ? last : SocketErrorText(code);
         } else {
           last = "no answer within " + std::to_string(timeout.count()) + " ms";
         }
       } else {
-        last = ErrorText(LastError());
+        last = SocketErrorText(LastSocketError());
       }
     }
     if (!connected) {
@@ -167,7 +136,7 @@ bool TcpLine::SendLine(const std::string& line, Milliseconds timeout, std::strin
     }
     const auto n = send(AsSocket(socket_), data.data() + sent, static_cast<int>(data.size() - sent), kSendFlags);
     if (n <= 0) {
-      error = "lost the connection to " + peer_ + ": " + ErrorText(LastError());
+      error = "lost the connection to " + peer_ + ": " + SocketErrorText(LastSocketError());
       Close();
       return false;
     }
@@ -193,7 +162,7 @@ bool TcpLine::ReadLine(std::string& line, Milliseconds timeout, std::string& err
     char buffer[256];
     const auto n = recv(AsSocket(socket_), buffer, sizeof buffer, 0);
     if (n <= 0) {
-      error = n == 0 ? peer_ + " closed the connection" : "lost the connection to " + peer_ + ": " + ErrorText(LastError());
+      error = n == 0 ? peer_ + " closed the connection" : "lost the connection to " + peer_ + ": " + SocketErrorText(LastSocketError());
       Close();
       return false;
     }
