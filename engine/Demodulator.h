@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/Containers.h"
 #include "engine/Fft.h"
@@ -23,6 +24,7 @@
 #include "engine/LowPass3Filter.h"
 #include "engine/SymbolShape.h"
 #include "engine/TransformMemo.h"
+#include "engine/kernels/SoftRows.h"
 
 namespace quillon {
 
@@ -61,6 +63,9 @@ class MFSK_Demodulator {
   // input are copied from it (see TransformMemo.h).
   TransformMemo<Type>* Memo = nullptr;
   typename TransformMemo<Type>::Cursor MemoCursor;
+  // On doubles the soft rows run in the fastest version this processor has
+  // (kernels/SoftRows.h), all giving the same bits.
+  SoftRowsFunction SoftRows = nullptr;
 
   MFSK_Demodulator() {
     Init();
@@ -123,6 +128,7 @@ class MFSK_Demodulator {
       HistoryFilters.reset();
     }
     ShareTransforms(Memo);
+    if constexpr (std::is_same<Type, double>::value) SoftRows = FindSoftRows(DecoderKernel::Auto);
     return 0;
   }
 
@@ -181,6 +187,15 @@ class MFSK_Demodulator {
   // Each lane sums its tones in the same order as SoftDecode, so the values
   // are identical; the lanes only run side by side.
   void SoftDecodeRow(Type* rows, unsigned stride, unsigned slice, int first_offset, unsigned count) const {
+    if constexpr (std::is_same<Type, double>::value) {
+      if (SoftRows != nullptr) {
+        const Type* energy = BinEnergy[slice].get() + static_cast<int>(BinMargin) + first_offset;
+        for (unsigned begin = 0; begin < count; begin += kSoftRowLanes)
+          SoftRows(energy + begin, rows + begin, stride, std::min(kSoftRowLanes, count - begin), Symbols,
+                   BitsPerSymbol, UseGrayCode != 0);
+        return;
+      }
+    }
     Type total[kMaxRow];
     Type square[kMaxRow];
     const Type* energy = BinEnergy[slice].get() + static_cast<int>(BinMargin) + first_offset;

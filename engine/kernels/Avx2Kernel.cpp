@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include "engine/kernels/DecodeCharacter.h"
+#include "engine/kernels/SoftRows.h"
 #include "engine/kernels/X86Kernels.h"
 
 namespace quillon {
@@ -35,6 +36,11 @@ struct Avx2Vec {
 
 void DecodeCharacterAvx2(const DecoderBankView& bank, unsigned character) {
   kernels::DecodeCharacter<Avx2Vec>(bank, character);
+}
+
+void SoftRowsAvx2(const double* energy, double* rows, unsigned stride, unsigned lanes, unsigned symbols,
+                unsigned bits, bool gray) {
+  kernels::SoftRows(energy, rows, stride, lanes, symbols, bits, gray);
 }
 
 // Two butterflies per vector, each as the scalar one: re = x1.Re w.Re +

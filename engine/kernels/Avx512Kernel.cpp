@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include "engine/kernels/DecodeCharacter.h"
+#include "engine/kernels/SoftRows.h"
 #include "engine/kernels/X86Kernels.h"
 
 namespace quillon {
@@ -35,6 +36,11 @@ struct Avx512Vec {
 
 void DecodeCharacterAvx512(const DecoderBankView& bank, unsigned character) {
   kernels::DecodeCharacter<Avx512Vec>(bank, character);
+}
+
+void SoftRowsAvx512(const double* energy, double* rows, unsigned stride, unsigned lanes, unsigned symbols,
+                  unsigned bits, bool gray) {
+  kernels::SoftRows(energy, rows, stride, lanes, symbols, bits, gray);
 }
 
 // GCC 12 takes the undefined vector inside its AVX-512 shuffle intrinsics

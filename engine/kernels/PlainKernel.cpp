@@ -7,6 +7,7 @@
 
 #include "engine/kernels/DecodeCharacter.h"
 #include "engine/kernels/PlainKernel.h"
+#include "engine/kernels/SoftRows.h"
 
 namespace quillon {
 namespace {
@@ -61,6 +62,11 @@ struct PlainVec {
 
 void DecodeCharacterPlain(const DecoderBankView& bank, unsigned character) {
   kernels::DecodeCharacter<PlainVec>(bank, character);
+}
+
+void SoftRowsPlain(const double* energy, double* rows, unsigned stride, unsigned lanes, unsigned symbols,
+                   unsigned bits, bool gray) {
+  kernels::SoftRows(energy, rows, stride, lanes, symbols, bits, gray);
 }
 
 }  // namespace quillon

@@ -5,5 +5,8 @@
 namespace quillon {
 
 void DecodeCharacterPlain(const DecoderBankView& bank, unsigned character);
+// kernels::SoftRows built at -O3 for the baseline instruction set.
+void SoftRowsPlain(const double* energy, double* rows, unsigned stride, unsigned lanes, unsigned symbols,
+                   unsigned bits, bool gray);
 
 }  // namespace quillon

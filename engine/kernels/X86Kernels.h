@@ -11,6 +11,10 @@ namespace quillon {
 
 void DecodeCharacterAvx2(const DecoderBankView& bank, unsigned character);
 void DecodeCharacterAvx512(const DecoderBankView& bank, unsigned character);
+void SoftRowsAvx2(const double* energy, double* rows, unsigned stride, unsigned lanes, unsigned symbols,
+                  unsigned bits, bool gray);
+void SoftRowsAvx512(const double* energy, double* rows, unsigned stride, unsigned lanes, unsigned symbols,
+                    unsigned bits, bool gray);
 void FftStagesAvx2(Cmpx<double>* data, const Cmpx<double>* stage_twiddle, unsigned size, unsigned first_span);
 void FftStagesAvx512(Cmpx<double>* data, const Cmpx<double>* stage_twiddle, unsigned size, unsigned first_span);
 

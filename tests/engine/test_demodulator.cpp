@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <random>
 #include <vector>
@@ -187,6 +189,43 @@ TEST(Demodulator, RowOfOffsetsEqualsSoftDecodeOfEachOffset) {
       }
     }
   }
+}
+
+// Every version of the soft rows this machine runs gives SoftDecode's bits
+// at every offset, for rows shorter and longer than one pass of lanes
+// (40 offsets: 32 and 8), Gray-coded or not.
+TEST(Demodulator, EverySoftRowsVersionGivesSoftDecodesBits) {
+  std::mt19937 random(9);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  MFSK_Demodulator<double> demodulator;
+  Configure(demodulator, 1024, 200, 5, 20);
+  ASSERT_EQ(demodulator.Preset(), 0);
+  std::vector<double> input(demodulator.SymbolStep);
+  for (int call = 0; call < 3; ++call) {
+    for (double& x : input) x = uniform(random);
+    demodulator.Process(input.data());
+  }
+  int versions = 0;
+  for (DecoderKernel kernel : {DecoderKernel::Plain, DecoderKernel::Avx2, DecoderKernel::Avx512}) {
+    demodulator.SoftRows = FindSoftRows(kernel);
+    if (demodulator.SoftRows == nullptr) continue;
+    ++versions;
+    for (const unsigned gray : {1u, 0u}) {
+      demodulator.UseGrayCode = gray;
+      const unsigned stride = 48;
+      std::vector<double> rows(5 * stride, 99.0);
+      for (const unsigned count : {7u, 41u}) {
+        demodulator.SoftDecodeRow(rows.data(), stride, 1, -20, count);
+        for (unsigned j = 0; j < count; ++j) {
+          const std::vector<double> one = Soft(demodulator, 1, static_cast<int>(j) - 20);
+          for (unsigned b = 0; b < 5; ++b)
+            ASSERT_EQ(std::memcmp(&rows[b * stride + j], &one[b], sizeof(double)), 0)
+                << DecoderKernelName(kernel) << " gray " << gray << " count " << count << " lane " << j;
+        }
+      }
+    }
+  }
+  EXPECT_GE(versions, 1);
 }
 
 }  // namespace
