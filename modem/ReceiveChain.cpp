@@ -25,9 +25,10 @@ ReceivedSignal ToReceivedSignal(const MFSK_BlockSignal& block) {
   return signal;
 }
 
-ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station)
+ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station, TransformMemo<double>* memo)
     : mode_(mode), station_(station), receiver_(std::make_unique<MFSK_Receiver<double>>()) {
   MFSK_Receiver<double>& rx = *receiver_;
+  rx.ShareTransforms(memo);
   rx.Tones = static_cast<unsigned>(mode.Tones());
   rx.Bandwidth = static_cast<unsigned>(mode.Bandwidth());
   rx.SearchMargin = kSyncMargin;
@@ -72,11 +73,14 @@ void ReceiveChain::rx_process(const double* samples, int count) {
   }
 }
 
-OtherModeReceivers::OtherModeReceivers(int active_mode_number, StationState& station) {
+OtherModeReceivers::OtherModeReceivers(int active_mode_number, StationState& station)
+    : memo_(std::make_unique<TransformMemo<double>>(static_cast<unsigned>(kAudioBlockSamples))) {
   const int active = ModeByNumber(active_mode_number).number;
   for (const OliviaMode& mode : kOliviaModes)
-    if (mode.number != active) chains_.push_back(std::make_unique<ReceiveChain>(mode, station));
+    if (mode.number != active) chains_.push_back(std::make_unique<ReceiveChain>(mode, station, memo_.get()));
 }
+
+OtherModeReceivers::~OtherModeReceivers() = default;
 
 void OtherModeReceivers::rx_process(const double* samples, int count) {
   for (const auto& chain : chains_) chain->rx_process(samples, count);

@@ -19,6 +19,8 @@ namespace quillon {
 
 template <class Type>
 class MFSK_Receiver;
+template <class Value>
+class TransformMemo;
 struct MFSK_BlockSignal;
 
 // The receiver's measurement of a character's block, as the link keeps it.
@@ -28,7 +30,9 @@ class ReceiveChain {
  public:
   // `station` supplies progdefaults.eight_bit: 8-bit characters are
   // unescaped once this station has transmitted, as in the adapter.
-  ReceiveChain(const OliviaMode& mode, StationState& station);
+  // `memo`, when given, serves transforms the chains on this thread share;
+  // it must outlive the chain.
+  ReceiveChain(const OliviaMode& mode, StationState& station, TransformMemo<double>* memo = nullptr);
   ~ReceiveChain();
   ReceiveChain(const ReceiveChain&) = delete;
   ReceiveChain& operator=(const ReceiveChain&) = delete;
@@ -52,16 +56,21 @@ class ReceiveChain {
   bool escape_pending_ = false;
 };
 
-// A receive chain for every mode but the active one.
+// A receive chain for every mode but the active one. The chains hear every
+// block one after another on one thread, so they share the transforms they
+// would repeat (those of modes with equally long symbols, and every burst
+// detector's) through one memo.
 class OtherModeReceivers {
  public:
   OtherModeReceivers(int active_mode_number, StationState& station);
+  ~OtherModeReceivers();
 
   // The same block to every chain.
   void rx_process(const double* samples, int count);
   std::vector<std::unique_ptr<ReceiveChain>>& Chains() { return chains_; }
 
  private:
+  std::unique_ptr<TransformMemo<double>> memo_;  // declared first: the chains go before it
   std::vector<std::unique_ptr<ReceiveChain>> chains_;
 };
 
