@@ -62,21 +62,25 @@ std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& m
   return speeds;
 }
 
-double MeasureAllReceiversRtf(int threads, double* audio_s, DecoderKernel kernel) {
+AllReceiversSpeed MeasureAllReceivers(int threads, DecoderKernel kernel) {
   const Audio heard = Recording(EncodeMessage(ModeByNumber(kDefaultModeNumber), kBenchText));
   std::vector<const OliviaMode*> modes;
   for (const OliviaMode& mode : kOliviaModes) modes.push_back(&mode);
   // Built first, as the driver builds its adapter before audio arrives;
-  // the factor covers the hearing only, as for the single modes. The
+  // the factors cover the hearing only, as for the single modes. The
   // receivers run as decode -m all runs them, in its pieces.
   ModeDecoders decoders(modes, threads, ModeDecoders::Order::kByStart, [](const DecodedFrame&) {});
   if (!decoders.UseBankKernel(kernel)) RequireDecoderKernel(kernel);
   const auto started = Clock::now();
   for (std::size_t at = 0; at < heard.size(); at += kDecodePieceSamples)
     decoders.Hear(heard.data() + at, std::min(kDecodePieceSamples, heard.size() - at));
+  const double hearing_s = Seconds(started);
   decoders.Finish();
-  *audio_s = double(heard.size()) / kSampleRateHz;
-  return *audio_s / Seconds(started);
+  AllReceiversSpeed speed;
+  speed.audio_s = double(heard.size()) / kSampleRateHz;
+  speed.listening = speed.audio_s / hearing_s;
+  speed.with_flush = speed.audio_s / Seconds(started);
+  return speed;
 }
 
 void RequireDecoderKernel(DecoderKernel kernel) {
