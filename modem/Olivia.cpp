@@ -22,7 +22,6 @@ constexpr double kTransmitLevelDb = -3.0;
 constexpr int kEscape = 127;               // prefix of an 8-bit character on air
 constexpr int kEndOfMessage = -3;          // ring command: the message is complete
 constexpr int kRingEmpty = -1;
-constexpr int kHighestDroppedCode = 7;     // codes 0..7 (the NUL fill among them) never reach the link
 constexpr int kDiagnosticMode = 93;
 
 // The band edge of both chains is in units of a sixteenth of the sample rate.
@@ -231,16 +230,7 @@ double olivia::nco(double freq) {
 }
 
 int olivia::unescape(int ch) {
-  if (!station.progdefaults.eight_bit.load(std::memory_order_acquire)) return ch;
-  if (escape_pending) {
-    escape_pending = 0;
-    return ch + 128;
-  }
-  if (ch == kEscape) {
-    escape_pending = 1;
-    return -1;
-  }
-  return ch;
+  return UnescapeReceived(ch, station.progdefaults.eight_bit.load(std::memory_order_acquire), escape_pending);
 }
 
 int olivia::rx_process(const double* samples, int count) {
@@ -259,13 +249,8 @@ int olivia::rx_process(const double* samples, int count) {
   // left to the character filter below and to the frame markers.
   rx.DecodeThreshold = 0.0;
   rx.Process(samples, static_cast<unsigned>(count));
-  unsigned char ch = 0;
-  float strength = 0;
-  MFSK_BlockSignal block;
-  while (rx.GetChar(ch, strength, block)) {
-    const int v = unescape(ch);
-    if (v != -1 && v > kHighestDroppedCode) station.link.Bufer_Olivia.Put(v, strength, ToReceivedSignal(block));
-  }
+  DeliverDecisions(rx, station.progdefaults.eight_bit.load(std::memory_order_acquire), escape_pending,
+                   station.link.Bufer_Olivia);
   return 0;
 }
 

@@ -25,6 +25,29 @@ ReceivedSignal ToReceivedSignal(const MFSK_BlockSignal& block) {
   return signal;
 }
 
+int UnescapeReceived(int ch, bool eight_bit, int& escape_pending) {
+  if (!eight_bit) return ch;
+  if (escape_pending) {
+    escape_pending = 0;
+    return ch + 128;
+  }
+  if (ch == kEscape) {
+    escape_pending = 1;
+    return -1;
+  }
+  return ch;
+}
+
+void DeliverDecisions(MFSK_Receiver<double>& receiver, bool eight_bit, int& escape_pending, ReceiveRing& ring) {
+  unsigned char ch = 0;
+  float strength = 0;
+  MFSK_BlockSignal block;
+  while (receiver.GetChar(ch, strength, block)) {
+    const int v = UnescapeReceived(ch, eight_bit, escape_pending);
+    if (v != -1 && v > kHighestDroppedCode) ring.Put(v, strength, ToReceivedSignal(block));
+  }
+}
+
 ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station, TransformMemo<double>* memo)
     : mode_(mode), station_(station), receiver_(std::make_unique<MFSK_Receiver<double>>()) {
   MFSK_Receiver<double>& rx = *receiver_;
@@ -44,19 +67,6 @@ ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station, Transf
 
 ReceiveChain::~ReceiveChain() = default;
 
-int ReceiveChain::Unescape(int ch) {
-  if (!station_.progdefaults.eight_bit.load(std::memory_order_acquire)) return ch;
-  if (escape_pending_) {
-    escape_pending_ = false;
-    return ch + 128;
-  }
-  if (ch == kEscape) {
-    escape_pending_ = true;
-    return -1;
-  }
-  return ch;
-}
-
 void ReceiveChain::rx_process(const double* samples, int count) {
   if (!ready_ || count <= 0) return;
   MFSK_Receiver<double>& rx = *receiver_;
@@ -64,13 +74,7 @@ void ReceiveChain::rx_process(const double* samples, int count) {
   // adapter, and noise is left to the character filter and the frame markers.
   rx.DecodeThreshold = 0.0;
   rx.Process(samples, static_cast<unsigned>(count));
-  unsigned char ch = 0;
-  float strength = 0;
-  MFSK_BlockSignal block;
-  while (rx.GetChar(ch, strength, block)) {
-    const int v = Unescape(ch);
-    if (v != -1 && v > kHighestDroppedCode) ring_.Put(v, strength, ToReceivedSignal(block));
-  }
+  DeliverDecisions(rx, station_.progdefaults.eight_bit.load(std::memory_order_acquire), escape_pending_, ring_);
 }
 
 OtherModeReceivers::OtherModeReceivers(int active_mode_number, StationState& station)

@@ -26,6 +26,16 @@ struct MFSK_BlockSignal;
 // The receiver's measurement of a character's block, as the link keeps it.
 ReceivedSignal ToReceivedSignal(const MFSK_BlockSignal& block);
 
+// Receive-side 8-bit unescaping: with `eight_bit` off, `ch` as it is; after
+// the escape 127, the next character plus 128; the escape itself is -1.
+// `escape_pending` (0/1) carries the escape from one character to the next.
+int UnescapeReceived(int ch, bool eight_bit, int& escape_pending);
+
+// Every character `receiver` has decided, unescaped, codes 0..7 dropped, into
+// `ring` with its strength and its block's signal: the last step of the
+// adapter's receive side and of every receive-only chain.
+void DeliverDecisions(MFSK_Receiver<double>& receiver, bool eight_bit, int& escape_pending, ReceiveRing& ring);
+
 class ReceiveChain {
  public:
   // `station` supplies progdefaults.eight_bit: 8-bit characters are
@@ -46,14 +56,12 @@ class ReceiveChain {
   void rx_process(const double* samples, int count);
 
  private:
-  int Unescape(int ch);
-
   const OliviaMode& mode_;
   StationState& station_;
   std::unique_ptr<MFSK_Receiver<double>> receiver_;
   ReceiveRing ring_;
   bool ready_ = false;
-  bool escape_pending_ = false;
+  int escape_pending_ = 0;
 };
 
 // A receive chain for every mode but the active one. The chains hear every
