@@ -30,7 +30,6 @@ namespace quillon {
 
 template <class Type>
 class MFSK_Demodulator {
-  static constexpr unsigned kMaxRow = 32;  // offsets per pass of SoftDecodeRow
 
  public:
   using Complex = Cmpx<Type>;
@@ -187,43 +186,18 @@ class MFSK_Demodulator {
   // Each lane sums its tones in the same order as SoftDecode, so the values
   // are identical; the lanes only run side by side.
   void SoftDecodeRow(Type* rows, unsigned stride, unsigned slice, int first_offset, unsigned count) const {
-    if constexpr (std::is_same<Type, double>::value) {
-      if (SoftRows != nullptr) {
-        const Type* energy = BinEnergy[slice].get() + static_cast<int>(BinMargin) + first_offset;
-        for (unsigned begin = 0; begin < count; begin += kSoftRowLanes)
-          SoftRows(energy + begin, rows + begin, stride, std::min(kSoftRowLanes, count - begin), Symbols,
-                   BitsPerSymbol, UseGrayCode != 0);
-        return;
-      }
-    }
-    Type total[kMaxRow];
-    Type square[kMaxRow];
+    // Doubles go through the version chosen for this processor; another
+    // sample type, or none chosen, through the plain loop.
     const Type* energy = BinEnergy[slice].get() + static_cast<int>(BinMargin) + first_offset;
-    for (unsigned begin = 0; begin < count; begin += kMaxRow) {
-      const unsigned lanes = std::min(kMaxRow, count - begin);
-      for (unsigned j = 0; j < lanes; ++j) total[j] = 0;
-      for (unsigned b = 0; b < BitsPerSymbol; ++b)
-        for (unsigned j = 0; j < lanes; ++j) rows[b * stride + begin + j] = 0;
-      for (unsigned t = 0; t < Symbols; ++t) {
-        uint8_t code = static_cast<uint8_t>(t);
-        if (UseGrayCode) code = BinaryCode(code);
-        const Type* e = energy + begin + 2 * t;
-        for (unsigned j = 0; j < lanes; ++j) {
-          square[j] = e[j] * e[j];
-          total[j] += square[j];
-        }
-        // A bit of 1 takes the energy away: a - e is a + (-e) exactly.
-        for (unsigned b = 0; b < BitsPerSymbol; ++b) {
-          Type* row = rows + b * stride + begin;
-          if ((code >> b) & 1)
-            for (unsigned j = 0; j < lanes; ++j) row[j] -= square[j];
-          else
-            for (unsigned j = 0; j < lanes; ++j) row[j] += square[j];
+    for (unsigned begin = 0; begin < count; begin += kSoftRowLanes) {
+      const unsigned lanes = std::min(kSoftRowLanes, count - begin);
+      if constexpr (std::is_same<Type, double>::value) {
+        if (SoftRows != nullptr) {
+          SoftRows(energy + begin, rows + begin, stride, lanes, Symbols, BitsPerSymbol, UseGrayCode != 0);
+          continue;
         }
       }
-      for (unsigned j = 0; j < lanes; ++j)
-        if (total[j] > 0)
-          for (unsigned b = 0; b < BitsPerSymbol; ++b) rows[b * stride + begin + j] /= total[j];
+      kernels::SoftRows(energy + begin, rows + begin, stride, lanes, Symbols, BitsPerSymbol, UseGrayCode != 0);
     }
   }
 

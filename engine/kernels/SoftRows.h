@@ -25,23 +25,26 @@ SoftRowsFunction FindSoftRows(DecoderKernel kernel);
 
 namespace kernels {
 
-inline void SoftRows(const double* energy, double* rows, unsigned stride, unsigned lanes, unsigned symbols,
+// The loop itself, for any sample type (the demodulator of floats runs it
+// unvectorised; the versions above are this for doubles).
+template <class Type>
+inline void SoftRows(const Type* energy, Type* rows, unsigned stride, unsigned lanes, unsigned symbols,
                      unsigned bits, bool gray) {
-  double total[kSoftRowLanes];
-  double square[kSoftRowLanes];
+  Type total[kSoftRowLanes];
+  Type square[kSoftRowLanes];
   for (unsigned j = 0; j < lanes; ++j) total[j] = 0;
   for (unsigned b = 0; b < bits; ++b)
     for (unsigned j = 0; j < lanes; ++j) rows[b * stride + j] = 0;
   for (unsigned t = 0; t < symbols; ++t) {
     const uint8_t code = gray ? BinaryCode(static_cast<uint8_t>(t)) : static_cast<uint8_t>(t);
-    const double* e = energy + 2 * t;
+    const Type* e = energy + 2 * t;
     for (unsigned j = 0; j < lanes; ++j) {
       square[j] = e[j] * e[j];
       total[j] += square[j];
     }
     // A bit of 1 takes the energy away: a - e is a + (-e) exactly.
     for (unsigned b = 0; b < bits; ++b) {
-      double* row = rows + b * stride;
+      Type* row = rows + b * stride;
       if ((code >> b) & 1)
         for (unsigned j = 0; j < lanes; ++j) row[j] -= square[j];
       else
