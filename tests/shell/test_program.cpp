@@ -205,6 +205,9 @@ class ProgramTest : public QObject {
     // an error: a second message is allowed for that, as an operator would
     // send again.
     for (int attempt = 0; attempt < 2 && window.StatusLabel().text() != good; ++attempt) {
+      // The button does nothing while a transmission plays, and the verdict
+      // can come before the last samples of the first one have been played.
+      QTRY_COMPARE_WITH_TIMEOUT(f.link->PRD_R.load(), 0, 20000);
       window.UpperPane().setPlainText(text);
       QTest::mouseClick(&window.TransmitButton(), Qt::LeftButton);
       // The countdown of the message's own transmission, then its verdict.
