@@ -53,6 +53,9 @@ class MFSK_Receiver {
   Type InputSampleRate;    // rate of the samples given to Process
   float BandEdge = 0;      // lower band edge (upper with Reverse), in units of SampleRate/16 Hz
   unsigned Reverse;
+  // The deep receiver (set before Preset): the same search, with the
+  // decisions of the chosen candidate refined (see deep/).
+  bool Deep = false;
   DecoderKernel BankKernel;  // the decoder bank's kernel: Auto = the fastest this processor
                              // runs (Preset fails for one it lacks)
 
@@ -125,6 +128,7 @@ class MFSK_Receiver {
     SampleRate = 8000;
     InputSampleRate = 8000;
     Reverse = 0;
+    Deep = false;
     BankKernel = DecoderKernel::Auto;
   }
   void Free() {
