@@ -2,8 +2,10 @@
 #include "tools/channel/ChannelSimulator.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "tools/CliError.h"
 
@@ -16,6 +18,11 @@ constexpr double kNyquist = kRate / 2.0;
 constexpr std::size_t kPowerBlock = 256;
 constexpr double kSilenceBelow = 1e-3;   // 30 dB under the loudest block
 constexpr double kOutputPeak = 32000.0;  // a little headroom under 16-bit full scale
+// Mixed into the seed for the clicks' stream, so that it differs from the
+// noise's; any odd constant does.
+constexpr std::uint64_t kClickSeedMix = 0x9E3779B97F4A7C15ull;
+constexpr double kMostClicksPerSecond = 1000.0;  // a 1 ms click every millisecond
+constexpr double kClickDbLimit = 60.0;
 
 std::vector<double> Drift(const std::vector<double>& input, double ppm) {
   if (ppm == 0.0) return input;
@@ -30,6 +37,15 @@ std::vector<double> Pad(const std::vector<double>& input, double lead_s, double 
   std::vector<double> padded(lead + input.size() + tail, 0.0);
   std::copy(input.begin(), input.end(), padded.begin() + static_cast<std::ptrdiff_t>(lead));
   return padded;
+}
+
+// A finite number filling all of `text`.
+bool ReadNumber(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text.c_str(), &end);
+  return *end == '\0' && errno != ERANGE && std::isfinite(value);
 }
 
 }  // namespace
@@ -63,6 +79,21 @@ FadingProfile ProfileOf(Fading fading) {
     case Fading::kNone: break;
   }
   return {0.0, 0.0};
+}
+
+void ParseClicks(const std::string& word, ChannelSettings& settings) {
+  const std::size_t colon = word.find(':');
+  const std::string rate_text = word.substr(0, colon);
+  double rate = 0.0;
+  double db = settings.click_db;
+  if (!ReadNumber(rate_text, rate) || (colon != std::string::npos && !ReadNumber(word.substr(colon + 1), db)))
+    throw CliError("--clicks wants RATE or RATE:DB (clicks per second, peak over the signal in dB), not '" + word + "'");
+  if (rate < 0.0 || rate > kMostClicksPerSecond)
+    throw CliError("--clicks: the rate must be within 0..1000 per second, not '" + rate_text + "'");
+  if (db < -kClickDbLimit || db > kClickDbLimit)
+    throw CliError("--clicks: the level must be within -60..60 dB, not '" + word.substr(colon + 1) + "'");
+  settings.clicks_per_s = rate;
+  settings.click_db = db;
 }
 
 ComplexSignal DopplerTap(std::size_t length, double sample_rate, double spread_hz, std::mt19937_64& random) {
@@ -119,7 +150,24 @@ double ActiveSignalPower(const std::vector<double>& x, std::vector<bool>* active
   return sum / static_cast<double>(count);
 }
 
-ChannelSimulator::ChannelSimulator(const ChannelSettings& settings) : settings_(settings), random_(settings.seed) {}
+ChannelSimulator::ChannelSimulator(const ChannelSettings& settings)
+    : settings_(settings), random_(settings.seed), click_random_(settings.seed ^ kClickSeedMix) {}
+
+void ChannelSimulator::AddClicks(std::vector<double>& signal, double peak) {
+  std::exponential_distribution<double> gap_s(settings_.clicks_per_s);
+  std::bernoulli_distribution positive(0.5);
+  std::normal_distribution<double> gaussian(0.0, 1.0);
+  const double duration_s = static_cast<double>(signal.size()) / kRate;
+  for (double at_s = gap_s(click_random_); at_s < duration_s; at_s += gap_s(click_random_)) {
+    const auto start = static_cast<std::size_t>(at_s * kRate);
+    signal[start] += positive(click_random_) ? peak : -peak;
+    for (std::size_t k = 1; k < static_cast<std::size_t>(kClickSamples); ++k) {
+      const double sample = peak * std::exp(-static_cast<double>(k) / kClickDecaySamples) * gaussian(click_random_);
+      if (start + k < signal.size()) signal[start + k] += sample;
+    }
+    ++report_.clicks;
+  }
+}
 
 std::vector<double> ChannelSimulator::Apply(const std::vector<double>& input) {
   report_ = ChannelReport{};
@@ -168,6 +216,10 @@ std::vector<double> ChannelSimulator::Apply(const std::vector<double>& input) {
   }
   arrived_power = active_count > 0 ? arrived_power / static_cast<double>(active_count) : 0.0;
 
+  if (settings_.clicks_per_s > 0.0) {
+    if (sent_power <= 0.0) throw CliError("the input is silent: there is no signal to set the clicks' level against");
+    AddClicks(signal, std::sqrt(sent_power * std::pow(10.0, settings_.click_db / 10.0)));
+  }
   if (!settings_.add_noise) return signal;
   if (sent_power <= 0.0) throw CliError("the input is silent: there is no signal to set an SNR against");
   // White noise spreads its power evenly over 0..4000 Hz; the part inside

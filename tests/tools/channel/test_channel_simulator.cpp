@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The channel simulator's statistics, measured from its output: the SNR in
 // the noise bandwidth, the Rayleigh envelope and the Doppler spread of the
-// fading paths, the frequency offset, the drift, and determinism.
+// fading paths, the frequency offset, the drift, the clicks, and determinism.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include "tools/channel/ChannelSimulator.h"
@@ -195,6 +196,106 @@ TEST(ChannelSimulatorOutput, SixteenBitOutputIsScaledInsteadOfClipped) {
   for (int16_t sample : audio) peak = std::max<int16_t>(peak, static_cast<int16_t>(std::abs(sample)));
   EXPECT_LE(peak, 32000);
   EXPECT_GT(peak, 31000);
+}
+
+// A click train over a tone of known power: the clicks come at the asked
+// rate and peak level, from a random stream of their own (the Gaussian noise
+// and the SNR report are the same with or without them).
+TEST(ChannelSimulatorClicks, ArriveAtTheAskedRateAndPeakOverTheSignal) {
+  const double seconds = 60.0;
+  const double amplitude = 1000.0;  // a tone's power is amplitude^2 / 2
+  const std::vector<double> tone = Tone(1000.0, seconds, amplitude);
+  ChannelSettings settings;
+  settings.add_noise = true;
+  settings.snr_db = 0.0;
+  settings.seed = 5;
+  ChannelSimulator quiet(settings);
+  const std::vector<double> without = quiet.Apply(tone);
+  settings.clicks_per_s = 20.0;
+  settings.click_db = 20.0;
+  ChannelSimulator clicking(settings);
+  const std::vector<double> with = clicking.Apply(tone);
+  ASSERT_EQ(with.size(), without.size());
+  EXPECT_DOUBLE_EQ(clicking.Report().measured_snr_db, quiet.Report().measured_snr_db);
+
+  // What the clicks added: runs of non-zero samples, one per click or per
+  // clicks that fell within 1 ms of each other.
+  const double peak = std::sqrt(amplitude * amplitude / 2.0 * 100.0);  // +20 dB in power
+  int runs = 0;
+  int positive = 0;
+  int at_peak = 0;
+  bool in_run = false;
+  for (std::size_t n = 0; n < with.size(); ++n) {
+    const double added = with[n] - without[n];
+    // Sums of samples of some 10^4 carry rounding of about 10^-12 of them;
+    // a click's sample (a Gaussian under its envelope) is that small only
+    // once in about 10^12.
+    const bool click = std::fabs(added) > 1e-6;
+    if (click && !in_run) {
+      ++runs;
+      positive += added > 0.0;
+      // A click begins at exactly +-peak; the tone's power over whole
+      // 256-sample blocks differs from amplitude^2 / 2 by far less than 1 %.
+      at_peak += std::fabs(std::fabs(added) / peak - 1.0) < 0.01;
+    }
+    in_run = click;
+  }
+  // 1200 clicks expected, Poisson: a standard deviation of 35; 4 of them
+  // either way.
+  const int clicks = clicking.Report().clicks;
+  EXPECT_NEAR(clicks, 20.0 * seconds, 140.0);
+  // About 2 % of the clicks start within 1 ms (8 samples) of the one before
+  // at 20 a second (1 - exp(-20 * 0.001)) and join its run.
+  EXPECT_LE(runs, clicks);
+  EXPECT_GE(runs, clicks * 0.95);
+  // Two clicks on the same sample start at 0 or twice the peak: about
+  // 1200 x 20 / 8000 = 3 times here.
+  EXPECT_GE(at_peak, runs - 10);
+  // Random signs: half of about 1200, binomial standard deviation 17.
+  EXPECT_NEAR(positive, runs / 2.0, 90.0);
+}
+
+// Without clicks the channel gives what it gave before they existed: the
+// output of these settings then, as a checksum of its 16-bit samples.
+TEST(ChannelSimulatorClicks, ZeroRateLeavesTheOutputAsItWas) {
+  Audio input(16000);
+  for (std::size_t n = 0; n < input.size(); ++n)
+    input[n] = static_cast<int16_t>(std::lround(8000.0 * std::cos(2.0 * M_PI * 1000.0 * n / kRate)));
+  ChannelSettings settings;
+  settings.add_noise = true;
+  settings.snr_db = -3.0;
+  settings.fading = Fading::kModerate;
+  settings.offset_hz = 12.5;
+  settings.lead_s = 0.25;
+  settings.tail_s = 0.25;
+  settings.seed = 42;
+  settings.click_db = 40.0;  // no clicks at any level
+  const Audio output = ChannelSimulator(settings).Apply(input);
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a over the samples' bytes
+  for (int16_t sample : output) {
+    unsigned char bytes[2];
+    std::memcpy(bytes, &sample, 2);
+    for (unsigned char byte : bytes) hash = (hash ^ byte) * 1099511628211ull;
+  }
+  EXPECT_EQ(output.size(), 20000u);
+  EXPECT_EQ(hash, 0xbf5d2be99e813b6dull);
+}
+
+TEST(ChannelSimulatorClicks, OptionTakesRateAndLevelAndRefusesTheRest) {
+  ChannelSettings settings;
+  ParseClicks("20", settings);
+  EXPECT_EQ(settings.clicks_per_s, 20.0);
+  EXPECT_EQ(settings.click_db, 20.0);
+  ParseClicks("2.5:-3", settings);
+  EXPECT_EQ(settings.clicks_per_s, 2.5);
+  EXPECT_EQ(settings.click_db, -3.0);
+  for (const char* wrong : {"", "x", "20:", ":5", "20:x", "-1", "1001", "20:61", "nan", "20:5:5"})
+    EXPECT_THROW(ParseClicks(wrong, settings), CliError) << wrong;
+  EXPECT_EQ(settings.clicks_per_s, 2.5);
+
+  // Clicks have no level over a silent input.
+  settings.add_noise = false;
+  EXPECT_THROW(ChannelSimulator(settings).Apply(std::vector<double>(8000, 0.0)), CliError);
 }
 
 }  // namespace
