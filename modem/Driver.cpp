@@ -30,6 +30,7 @@ class Driver {
     applied_out_ = station_.OutDECSW.load();
     applied_mode_ = station_.mode_number.load();
     applied_all_ = station_.listen_all_modes.load() != 0;
+    applied_deep_ = station_.deep_receive.load() != 0;
     OpenUdpEvents();
     BuildModem(applied_mode_);
     station_.DTMFbuffer.Skip();  // audio captured before the modem existed is dropped
@@ -55,8 +56,8 @@ class Driver {
 
  private:
   void BuildModem(int mode) {
-    adapter_ = MakeOliviaModem(mode, station_);
-    if (applied_all_) others_ = std::make_unique<OtherModeReceivers>(mode, station_);
+    adapter_ = MakeOliviaModem(mode, station_, applied_deep_);
+    if (applied_all_) others_ = std::make_unique<OtherModeReceivers>(mode, station_, applied_deep_);
     station_.modem.store(adapter_.get(), std::memory_order_release);
   }
 
@@ -146,7 +147,8 @@ class Driver {
   void ApplyMode() {
     const int wanted = station_.mode_number.load();
     const bool wanted_all = station_.listen_all_modes.load() != 0;
-    if (wanted == applied_mode_ && wanted_all == applied_all_) return;
+    const bool wanted_deep = station_.deep_receive.load() != 0;
+    if (wanted == applied_mode_ && wanted_all == applied_all_ && wanted_deep == applied_deep_) return;
     StopLinkController();
     CloseWaveIn(station_);
     CloseWaveOut(station_);
@@ -154,6 +156,7 @@ class Driver {
     DeleteModem();
     applied_mode_ = wanted;
     applied_all_ = wanted_all;
+    applied_deep_ = wanted_deep;
     link_.CBufer.Clear();
     for (std::atomic<int>* flag : {&link_.PRD_R, &link_.PRM_R, &link_.USPESHNO, &link_.Ura, &link_.start_prd})
       flag->store(0, std::memory_order_release);
@@ -182,6 +185,7 @@ class Driver {
   int applied_out_ = -1;
   int applied_mode_ = 0;
   bool applied_all_ = false;
+  bool applied_deep_ = false;
 };
 
 }  // namespace

@@ -14,7 +14,8 @@
 // Listening in all modes (StationState::listen_all_modes), a receive-only
 // chain for every other mode hears each captured block after the adapter,
 // and the link controller empties their rings too. Switching it on or off
-// rebuilds the modem as a mode change does.
+// rebuilds the modem as a mode change does, and so does switching the deep
+// receiver (StationState::deep_receive) on or off.
 
 #include <string>
 

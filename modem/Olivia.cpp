@@ -31,7 +31,8 @@ double BandEdgeUnit(int sample_rate) { return sample_rate / 16.0; }
 
 olivia::olivia(unsigned mode) : olivia(mode, ProcessStationState()) {}
 
-olivia::olivia(unsigned mode, StationState& station_state) : modem(station_state) {
+olivia::olivia(unsigned mode, StationState& station_state, bool deep_receiver)
+    : modem(station_state), deep_receiver(deep_receiver) {
   mode_id = mode;
   sample_rate = kSampleRateHz;
   ProgDefaults& defaults = station.progdefaults;
@@ -109,6 +110,7 @@ void olivia::restart() {
   rx.BandEdge = static_cast<float>((rx_freq - std::trunc(HalfBand(rx.Bandwidth, rx.Tones))) /
                                    BandEdgeUnit(sample_rate));
   rx.Reverse = 0;
+  rx.Deep = deep_receiver;
   if (rx.Preset() < 0) return;
 
   signal_width = tx.Bandwidth - tx.Bandwidth / tx.Tones;
@@ -239,6 +241,7 @@ int olivia::rx_process(const double* samples, int count) {
   if (rx_freq != rx_centre_applied) {
     rx.BandEdge = static_cast<float>((rx_freq - rx_half_band) / BandEdgeUnit(sample_rate));
     rx.Reverse = 0;
+    rx.Deep = deep_receiver;
     rx_centre_applied = rx_freq;
     if (rx.Preset() < 0) {
       chains_ready = false;
@@ -262,8 +265,8 @@ void olivia::rx_flush() {
   while (receiver->GetChar(ch, strength)) station.link.Bufer_Olivia.Put(ch, strength);
 }
 
-std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station) {
-  auto adapter = std::make_unique<olivia>(static_cast<unsigned>(mode_number), station);
+std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station, bool deep_receiver) {
+  auto adapter = std::make_unique<olivia>(static_cast<unsigned>(mode_number), station, deep_receiver);
   adapter->init();
   adapter->set_freq(kCentreFrequencyHz);
   adapter->tx_init();

@@ -29,9 +29,12 @@ class olivia : public modem {
   static constexpr int kBurstSamples = 4 * kBurstToneSamples;  // low, high, low, high
   static constexpr int kBurstRampSamples = 256;   // 32 ms rise and fall
 
-  // Over the program's process-wide station.
+  // Over the program's process-wide station. With `deep_receiver` the
+  // receiver is the deep one (finer frequency, likelihood decisions, an
+  // impulse-only limiter, timing held through a frame); what goes on air is
+  // the same either way.
   explicit olivia(unsigned mode);
-  olivia(unsigned mode, StationState& station_state);
+  olivia(unsigned mode, StationState& station_state, bool deep_receiver = false);
   ~olivia() override;
 
   void init() override;
@@ -52,6 +55,7 @@ class olivia : public modem {
 
   MFSK_Transmitter<double>& Transmitter() { return *transmitter; }
   MFSK_Receiver<double>& Receiver() { return *receiver; }
+  bool DeepReceiver() const { return deep_receiver; }
   int TonesCode() const { return tones_code; }
   int WidthCode() const { return width_code; }
 
@@ -64,6 +68,7 @@ class olivia : public modem {
 
   std::unique_ptr<MFSK_Transmitter<double>> transmitter;
   std::unique_ptr<MFSK_Receiver<double>> receiver;
+  const bool deep_receiver;  // the receiver's Deep, given before each of its presets
   std::unique_ptr<double[]> tx_block;
   int tx_block_len = 0;
   int escape_pending = 0;
@@ -90,7 +95,7 @@ class olivia : public modem {
 
 // The adapter for a mode number, made ready the one way every station runs
 // it: constructed, init, set_freq at the band centre, tx_init.
-std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station);
+std::unique_ptr<olivia> MakeOliviaModem(int mode_number, StationState& station, bool deep_receiver = false);
 
 // How the link judges the frames received in a mode: it waits for the check
 // extension as long as the mode takes to deliver it, and gates frames

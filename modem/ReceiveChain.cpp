@@ -48,7 +48,8 @@ void DeliverDecisions(MFSK_Receiver<double>& receiver, bool eight_bit, int& esca
   }
 }
 
-ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station, TransformMemo<double>* memo)
+ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station, TransformMemo<double>* memo,
+                           bool deep_receiver)
     : mode_(mode), station_(station), receiver_(std::make_unique<MFSK_Receiver<double>>()) {
   MFSK_Receiver<double>& rx = *receiver_;
   rx.ShareTransforms(memo);
@@ -62,6 +63,7 @@ ReceiveChain::ReceiveChain(const OliviaMode& mode, StationState& station, Transf
   const double half_band = std::trunc(mode.Bandwidth() * (1.0 - 0.5 / mode.Tones()) / 2.0);
   rx.BandEdge = static_cast<float>((kCentreFrequencyHz - half_band) / (kSampleRateHz / 16.0));
   rx.Reverse = 0;
+  rx.Deep = deep_receiver;
   ready_ = rx.Preset() >= 0;
 }
 
@@ -77,11 +79,11 @@ void ReceiveChain::rx_process(const double* samples, int count) {
   DeliverDecisions(rx, station_.progdefaults.eight_bit.load(std::memory_order_acquire), escape_pending_, ring_);
 }
 
-OtherModeReceivers::OtherModeReceivers(int active_mode_number, StationState& station)
+OtherModeReceivers::OtherModeReceivers(int active_mode_number, StationState& station, bool deep_receiver)
     : memo_(std::make_unique<TransformMemo<double>>(static_cast<unsigned>(kAudioBlockSamples))) {
   const int active = ModeByNumber(active_mode_number).number;
   for (const OliviaMode& mode : kOliviaModes)
-    if (mode.number != active) chains_.push_back(std::make_unique<ReceiveChain>(mode, station, memo_.get()));
+    if (mode.number != active) chains_.push_back(std::make_unique<ReceiveChain>(mode, station, memo_.get(), deep_receiver));
 }
 
 OtherModeReceivers::~OtherModeReceivers() = default;

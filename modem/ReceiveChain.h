@@ -41,8 +41,10 @@ class ReceiveChain {
   // `station` supplies progdefaults.eight_bit: 8-bit characters are
   // unescaped once this station has transmitted, as in the adapter.
   // `memo`, when given, serves transforms the chains on this thread share;
-  // it must outlive the chain.
-  ReceiveChain(const OliviaMode& mode, StationState& station, TransformMemo<double>* memo = nullptr);
+  // it must outlive the chain. `deep_receiver` makes its receiver the deep
+  // one, as in the adapter.
+  ReceiveChain(const OliviaMode& mode, StationState& station, TransformMemo<double>* memo = nullptr,
+               bool deep_receiver = false);
   ~ReceiveChain();
   ReceiveChain(const ReceiveChain&) = delete;
   ReceiveChain& operator=(const ReceiveChain&) = delete;
@@ -51,6 +53,7 @@ class ReceiveChain {
   ReceiveRing& Ring() { return ring_; }
   // False only when the receiver's memory could not be had; it then hears nothing.
   bool Ready() const { return ready_; }
+  const MFSK_Receiver<double>& Receiver() const { return *receiver_; }
 
   // One block of captured audio, values in -1.0..1.0 at 8000 samples/s.
   void rx_process(const double* samples, int count);
@@ -70,7 +73,7 @@ class ReceiveChain {
 // detector's) through one memo.
 class OtherModeReceivers {
  public:
-  OtherModeReceivers(int active_mode_number, StationState& station);
+  OtherModeReceivers(int active_mode_number, StationState& station, bool deep_receiver = false);
   ~OtherModeReceivers();
 
   // The same block to every chain.

@@ -22,6 +22,7 @@ void StationState::Reset() {
   OutDECSW.store(-1);
   mode_number.store(kDefaultModeNumber);
   listen_all_modes.store(0);
+  deep_receive.store(0);
   modem.store(nullptr);
   ptt.Configure(nullptr, PttTiming{});
 }

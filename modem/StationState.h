@@ -23,7 +23,8 @@
 //   monitor_tap read index  window (band strip)                 capture (room test)
 //   InDECSW, OutDECSW,      window (start, menus)               driver
 //     mode_number,
-//     listen_all_modes
+//     listen_all_modes,
+//     deep_receive
 //   modem                   driver (builds, deletes)            link (Start), playback (tx_process)
 //   buf_sound_*.run         window (start, exit), driver        the audio thread
 //   buf_sound_*.state       the audio thread (Init: starting)   window, driver, link (playback open?)
@@ -81,6 +82,8 @@ struct StationState {
   // 1: besides the mode number's (which transmits), every other mode's
   // receiver hears the captured audio too.
   std::atomic<int> listen_all_modes{0};
+  // 1: the adapter's receiver and every other mode's are the deep receiver.
+  std::atomic<int> deep_receive{0};
 
   // The active adapter; created and deleted by the driver thread, called by
   // the link controller (Start) and the playback thread (tx_process).

@@ -32,6 +32,9 @@ constexpr char kTxTimeLimitS[] = "tx_time_limit_s";  // a transmission is cut of
 // 0 or absent only that mode; HOST:PORT gets each received frame as JSON.
 constexpr char kListenAllModes[] = "listen_all_modes";
 constexpr char kUdpEvents[] = "udp_events";
+// 1: the receivers are the deep receiver, in one mode or all; 0 or absent:
+// the standard one.
+constexpr char kDeepReceive[] = "deep_receive";
 }  // namespace config_key
 
 class StationConfig {

@@ -21,8 +21,9 @@ namespace {
 
 const char kSensitivityHelp[] =
     "usage: quillon-cli bench sensitivity -m MODE|all [--channel awgn|good|moderate|poor|flutter]\n"
-    "                       [--from DB] [--to DB] [--step DB] [--trials N] [--length CHARS]\n"
-    "                       [--seed N] [--threads N] [--legacy] [--back-to-back] [--json] [-v]\n"
+    "                       [--clicks RATE[:DB]] [--deep] [--from DB] [--to DB] [--step DB]\n"
+    "                       [--trials N] [--length CHARS] [--seed N] [--threads N] [--legacy]\n"
+    "                       [--back-to-back] [--json] [-v]\n"
     "\n"
     "For each SNR (noise in 2500 Hz) N random texts of Latin and Cyrillic letters are\n"
     "encoded, sent through the channel with 0..2 s of lead silence and an offset\n"
@@ -34,6 +35,12 @@ const char kSensitivityHelp[] =
     "(interpolated). Progress goes to standard error.\n"
     "\n"
     "  --channel         default awgn\n"
+    "  --clicks RATE[:DB]  impulse noise in the channel besides the Gaussian noise:\n"
+    "                    RATE clicks a second, peak DB over the signal (default\n"
+    "                    20), as `channel --clicks`; the SNR stays the signal over\n"
+    "                    the Gaussian noise\n"
+    "  --deep            the deep receiver: finer frequency, likelihood decisions,\n"
+    "                    impulse-only limiter, held timing\n"
     "  --from, --to, --step  default -16, 0, 1 dB; -60..60 dB, at most 1000 points\n"
     "  --trials N        texts per SNR (default 20, at most 10000)\n"
     "  --length CHARS    characters per text (default 40, at most 2000)\n"
@@ -45,12 +52,14 @@ const char kSensitivityHelp[] =
     "                    where 90 % good would lie without it\n"
     "  --back-to-back    the N transmissions of each SNR joined with no pause, as one\n"
     "                    recording through one channel (one offset for them all)\n"
-    "  --json            one JSON object per mode\n"
+    "  --json            one JSON object per mode (with \"deep\", \"clicks_per_s\"\n"
+    "                    and \"click_db\")\n"
     "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
     "                    standard error\n";
 
 const char kSpeedHelp[] =
-    "usage: quillon-cli bench speed [-m MODE|all] [--kernel auto|plain|avx2|avx512] [-v]\n"
+    "usage: quillon-cli bench speed [-m MODE|all] [--kernel auto|plain|avx2|avx512]\n"
+    "                               [--deep] [-v]\n"
     "\n"
     "Transmit and receive real-time factors (seconds of audio per second of work)\n"
     "per mode on one thread, and of all 19 receivers at once on one thread and\n"
@@ -61,6 +70,8 @@ const char kSpeedHelp[] =
     "  --kernel KERNEL   the receivers' decoder kernel: auto (default, the fastest\n"
     "                    this processor runs), plain (portable C++), avx2, avx512;\n"
     "                    one the processor cannot run is refused\n"
+    "  --deep            the deep receiver: finer frequency, likelihood decisions,\n"
+    "                    impulse-only limiter, held timing\n"
     "  -v, --verbose     the adapter's diagnostic line of mode 93 (\"tones ...\") on\n"
     "                    standard error\n";
 
@@ -79,6 +90,12 @@ const char kReportHelp[] =
     "tone spacing (0.125). Progress goes to standard error.\n"
     "\n"
     "  --channel         default awgn\n"
+    "  --clicks RATE[:DB]  impulse noise in the channel besides the Gaussian noise:\n"
+    "                    RATE clicks a second, peak DB over the signal (default\n"
+    "                    20), as `channel --clicks`; the SNR stays the signal over\n"
+    "                    the Gaussian noise\n"
+    "  --deep            the deep receiver: finer frequency, likelihood decisions,\n"
+    "                    impulse-only limiter, held timing\n"
     "  --from, --to, --step  default -15, 10, 5 dB; -60..60 dB, at most 1000 points\n"
     "  --trials N        texts per SNR (default 10, at most 10000)\n"
     "  --length CHARS    characters per text (default 40, at most 2000)\n"
@@ -98,6 +115,14 @@ std::string Threshold(const SensitivityCurve& curve, double share, bool json) {
   return text;
 }
 
+// " with 20 clicks/s at +20 dB", or nothing without clicks.
+std::string ClicksText(const SensitivitySettings& settings) {
+  if (settings.clicks_per_s <= 0.0) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, " with %g clicks/s at %+g dB", settings.clicks_per_s, settings.click_db);
+  return text;
+}
+
 // The curve as it would be without the confidence gate: the frames it held
 // back counted as good and false good.
 SensitivityCurve WithoutGate(SensitivityCurve curve) {
@@ -114,7 +139,7 @@ int RunSensitivity(const Words& words) {
   const Args args(words, {{"mode", 'm', true}, {"channel", 0, true}, {"from", 0, true}, {"to", 0, true},
                           {"step", 0, true}, {"trials", 0, true}, {"length", 0, true}, {"seed", 0, true},
                           {"threads", 0, true}, {"legacy", 0, false}, {"back-to-back", 0, false},
-                          {"json", 0, false}, {"verbose", 'v', false}});
+                          {"clicks", 0, true}, {"deep", 0, false}, {"json", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) {
     std::fputs(kSensitivityHelp, stdout);
     return kExitOk;
@@ -136,6 +161,13 @@ int RunSensitivity(const Words& words) {
   settings.progress = true;
   settings.legacy = args.Has("legacy");
   settings.back_to_back = args.Has("back-to-back");
+  settings.deep = args.Has("deep");
+  if (args.Has("clicks")) {
+    ChannelSettings clicks;
+    ParseClicks(args.Text("clicks"), clicks);
+    settings.clicks_per_s = clicks.clicks_per_s;
+    settings.click_db = clicks.click_db;
+  }
   if (settings.to_db < settings.from_db) throw CliError("--to must not be below --from");
   if ((settings.to_db - settings.from_db) / settings.step_db >= 1000.0)
     throw CliError("--from, --to and --step give more than 1000 SNR points");
@@ -144,9 +176,10 @@ int RunSensitivity(const Words& words) {
   std::FILE* out = stdout;
   for (const SensitivityCurve& curve : MeasureSensitivity(modes, settings)) {
     if (json) {
-      std::fprintf(out, "{\"mode\":\"%s\",\"channel\":\"%s\",\"trials\":%d,\"length\":%d,\"seed\":%llu,"
-                   "\"max_offset_hz\":%.2f,\"points\":[",
-                   curve.mode->label, ChannelName(settings.fading), settings.trials, settings.length,
+      std::fprintf(out, "{\"mode\":\"%s\",\"channel\":\"%s\",\"clicks_per_s\":%g,\"click_db\":%g,\"deep\":%s,"
+                   "\"trials\":%d,\"length\":%d,\"seed\":%llu,\"max_offset_hz\":%.2f,\"points\":[",
+                   curve.mode->label, ChannelName(settings.fading), settings.clicks_per_s, settings.click_db,
+                   settings.deep ? "true" : "false", settings.trials, settings.length,
                    static_cast<unsigned long long>(settings.seed), curve.max_offset_bins * ModeBinHz(*curve.mode));
       for (std::size_t i = 0; i < curve.points.size(); ++i) {
         const SensitivityPoint& p = curve.points[i];
@@ -163,9 +196,10 @@ int RunSensitivity(const Words& words) {
       std::fprintf(out, "}\n");
       continue;
     }
-    std::fprintf(out, "%s, channel %s, %d trials of %d characters per SNR, noise in 2500 Hz, offsets within +-%g bins "
-                 "(+-%g Hz), seed %llu\n",
-                 curve.mode->label, ChannelName(settings.fading), settings.trials, settings.length, curve.max_offset_bins,
+    std::fprintf(out, "%s%s, channel %s%s, %d trials of %d characters per SNR, noise in 2500 Hz, offsets within "
+                 "+-%g bins (+-%g Hz), seed %llu\n",
+                 curve.mode->label, settings.deep ? " (deep receiver)" : "", ChannelName(settings.fading),
+                 ClicksText(settings).c_str(), settings.trials, settings.length, curve.max_offset_bins,
                  curve.max_offset_bins * ModeBinHz(*curve.mode), static_cast<unsigned long long>(settings.seed));
     std::fprintf(out, settings.legacy ? "  SNR dB    good  false good    CER   held back: right  wrong\n"
                                       : "  SNR dB    good  false good    CER\n");
@@ -227,7 +261,7 @@ int RunReportBench(const Words& words) {
 }
 
 int RunSpeed(const Words& words) {
-  const Args args(words, {{"mode", 'm', true}, {"kernel", 0, true}, {"verbose", 'v', false}});
+  const Args args(words, {{"mode", 'm', true}, {"kernel", 0, true}, {"deep", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) {
     std::fputs(kSpeedHelp, stdout);
     return kExitOk;
@@ -240,15 +274,16 @@ int RunSpeed(const Words& words) {
   RequireDecoderKernel(kernel);
   if (kernel == DecoderKernel::Auto) kernel = FastestDecoderKernel();
   std::FILE* out = stdout;
-  std::fprintf(out, "decoder kernel: %s\n", DecoderKernelName(kernel));
+  const bool deep = args.Has("deep");
+  std::fprintf(out, "decoder kernel: %s%s\n", DecoderKernelName(kernel), deep ? ", deep receiver" : "");
   std::fprintf(out, "mode              audio s   transmit x real time   receive x real time\n");
-  for (const ModeSpeed& speed : MeasureModeSpeeds(modes, kernel)) {
+  for (const ModeSpeed& speed : MeasureModeSpeeds(modes, kernel, deep)) {
     std::fprintf(out, "%-16s  %7.1f   %20.0f   %19.1f\n", speed.mode->label, speed.audio_s, speed.transmit_rtf,
                  speed.receive_rtf);
     std::fflush(out);
   }
   for (const int threads : {1, WorkerThreads()}) {
-    const AllReceiversSpeed all = MeasureAllReceivers(threads, kernel);
+    const AllReceiversSpeed all = MeasureAllReceivers(threads, kernel, deep);
     std::fprintf(out,
                  "all 19 receivers at once on %s over %.1f s of audio: %.1f x real time listening, %.1f x "
                  "with decode's end-of-recording flush\n",

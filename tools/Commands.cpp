@@ -43,7 +43,7 @@ const char kEncodeHelp[] =
     "for each change between Latin and Cyrillic letters.\n";
 
 const char kDecodeHelp[] =
-    "usage: quillon-cli decode -m MODE|all [--json] [-v] IN.wav\n"
+    "usage: quillon-cli decode -m MODE|all [--deep] [--json] [-v] IN.wav\n"
     "\n"
     "Feeds a recording to the program's receiver in blocks of 512 samples and\n"
     "prints every finished frame, one line each:\n"
@@ -57,6 +57,8 @@ const char kDecodeHelp[] =
     "decoded it.\n"
     "\n"
     "  -m, --mode MODE   OLIVIA_8_500, 8/500, 101, or all\n"
+    "  --deep            the deep receiver: finer frequency, likelihood decisions,\n"
+    "                    impulse-only limiter, held timing\n"
     "  --json            one JSON object per frame and line: mode, mode_number,\n"
     "                    good, expected, received, text, text_cp1251_hex,\n"
     "                    link_bytes, start_s, end_s (seconds into the audio where\n"
@@ -83,7 +85,8 @@ const char kDecodeHelp[] =
 const char kChannelHelp[] =
     "usage: quillon-cli channel IN.wav -o OUT.wav [--snr DB] [--noise-bw HZ]\n"
     "                           [--offset HZ] [--fading good|moderate|poor|flutter]\n"
-    "                           [--drift-ppm PPM] [--lead S] [--tail S] [--seed N]\n"
+    "                           [--drift-ppm PPM] [--clicks RATE[:DB]] [--lead S]\n"
+    "                           [--tail S] [--seed N]\n"
     "\n"
     "An HF channel between two stations. IN and OUT may be '-' (raw 16-bit 8000 Hz).\n"
     "\n"
@@ -97,11 +100,16 @@ const char kChannelHelp[] =
     "                    flutter (0.5 ms, 10 Hz) delay and Doppler spread\n"
     "  --drift-ppm PPM   the sender's sample clock fast by PPM (resampled), at most\n"
     "                    100000 either way\n"
+    "  --clicks RATE[:DB]  impulse noise: RATE clicks a second on average (0..1000,\n"
+    "                    at random times), each a 1 ms decaying burst whose peak\n"
+    "                    power is DB over the signal power (default 20, -60..60)\n"
     "  --lead S, --tail S  silence added before and after, at most 600 s each\n"
     "  --seed N          random seed (default 1); the same seed, the same output\n"
     "\n"
-    "The SNR actually produced, measured, goes to standard error. The channel works\n"
-    "on the whole signal at once and makes at most 2^24 samples (35 minutes).\n";
+    "The SNR actually produced, measured, goes to standard error (the signal over\n"
+    "the Gaussian noise; clicks are not counted), and the number of clicks added.\n"
+    "The channel works on the whole signal at once and makes at most 2^24 samples\n"
+    "(35 minutes).\n";
 
 void PrintHelp(const char* help) { std::fputs(help, stdout); }
 
@@ -149,7 +157,7 @@ int RunEncode(const Words& words) {
 }
 
 int RunDecode(const Words& words) {
-  const Args args(words, {{"mode", 'm', true}, {"json", 0, false}, {"verbose", 'v', false}});
+  const Args args(words, {{"mode", 'm', true}, {"deep", 0, false}, {"json", 0, false}, {"verbose", 'v', false}});
   if (args.Help()) return PrintHelp(kDecodeHelp), kExitOk;
   ShowAdapterDiagnostics(args.Has("verbose"));
   if (!args.Has("mode")) throw CliError("decode needs -m MODE or -m all");
@@ -161,7 +169,7 @@ int RunDecode(const Words& words) {
     const std::string line = json ? JsonFrameLine(frame) : PlainFrameLine(frame, with_mode);
     std::fprintf(stdout, "%s\n", line.c_str());
     std::fflush(stdout);
-  });
+  }, args.Has("deep"));
   return kExitOk;
 }
 
@@ -179,14 +187,15 @@ ChannelSettings ChannelSettingsFrom(const Args& args, const ChannelSettings& def
   settings.drift_ppm = args.Number("drift-ppm", defaults.drift_ppm, {-100000.0, 100000.0, "ppm"});
   settings.lead_s = args.Number("lead", defaults.lead_s, kSilenceRange);
   settings.tail_s = args.Number("tail", defaults.tail_s, kSilenceRange);
+  if (args.Has("clicks")) ParseClicks(args.Text("clicks"), settings);
   settings.seed = static_cast<std::uint64_t>(args.Integer("seed", static_cast<long long>(defaults.seed), kSeedRange));
   return settings;
 }
 
 int RunChannel(const Words& words) {
   const Args args(words, {{"output", 'o', true}, {"snr", 0, true}, {"noise-bw", 0, true}, {"offset", 0, true},
-                          {"fading", 0, true}, {"drift-ppm", 0, true}, {"lead", 0, true}, {"tail", 0, true},
-                          {"seed", 0, true}});
+                          {"fading", 0, true}, {"drift-ppm", 0, true}, {"clicks", 0, true}, {"lead", 0, true},
+                          {"tail", 0, true}, {"seed", 0, true}});
   if (args.Help()) return PrintHelp(kChannelHelp), kExitOk;
   if (!args.Has("output")) throw CliError("channel needs -o OUT.wav (or -o - for raw samples)");
   const ChannelSettings settings = ChannelSettingsFrom(args, ChannelSettings{});
@@ -198,6 +207,9 @@ int RunChannel(const Words& words) {
   if (settings.add_noise)
     std::fprintf(stderr, "channel: SNR %.2f dB in %.0f Hz produced (%.2f dB asked), signal over %.2f s\n",
                  report.measured_snr_db, settings.noise_bandwidth_hz, settings.snr_db, report.signal_seconds);
+  if (settings.clicks_per_s > 0.0)
+    std::fprintf(stderr, "channel: %d clicks added (%.1f a second asked), peak %+.1f dB over the signal\n",
+                 report.clicks, settings.clicks_per_s, settings.click_db);
   if (report.output_gain < 1.0)
     std::fprintf(stderr, "channel: output scaled by %.3f to stay within 16 bits\n", report.output_gain);
   return kExitOk;

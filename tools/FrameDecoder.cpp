@@ -21,7 +21,8 @@ constexpr int kQuietBlocksAfter = 4;
 constexpr std::size_t kSharedRound = 8 * kAudioBlockSamples;
 }  // namespace
 
-FrameDecoder::FrameDecoder(const OliviaMode& mode) : station_(mode), receiver_(LinkReceiveSettings(mode)) {
+FrameDecoder::FrameDecoder(const OliviaMode& mode, bool deep_receiver)
+    : station_(mode, deep_receiver), receiver_(LinkReceiveSettings(mode)) {
   // The adapter's first receive-ring entries come from tx_init's flush of
   // the new receiver, before any audio.
   DrainReceiveRing(0.0, 0.0);
@@ -154,10 +155,11 @@ void ParallelFor(std::size_t count, int threads, const std::function<void(std::s
   for (std::thread& thread : pool) thread.join();
 }
 
-ModeDecoders::ModeDecoders(const std::vector<const OliviaMode*>& modes, int threads, Order order, Report report)
+ModeDecoders::ModeDecoders(const std::vector<const OliviaMode*>& modes, int threads, Order order, Report report,
+                           bool deep_receiver)
     : decoders_(modes.size()), threads_(threads), order_(order), report_(std::move(report)) {
   ParallelFor(modes.size(), threads_,
-              [&](std::size_t index) { decoders_[index] = std::make_unique<FrameDecoder>(*modes[index]); });
+              [&](std::size_t index) { decoders_[index] = std::make_unique<FrameDecoder>(*modes[index], deep_receiver); });
   AssignShards(threads_);
 }
 
@@ -239,10 +241,10 @@ void ModeDecoders::ReportBefore(double before_s) {
 }
 
 void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& audio, int threads,
-                     const ModeDecoders::Report& report) {
+                     const ModeDecoders::Report& report, bool deep_receiver) {
   const bool live = audio.Live();
   ModeDecoders decoders(modes, threads, live ? ModeDecoders::Order::kAsDecided : ModeDecoders::Order::kByStart,
-                        report);
+                        report, deep_receiver);
   const std::size_t piece_size = live ? kLivePieceSamples : kDecodePieceSamples;
   Audio piece;
   for (audio.Read(piece_size, piece); !piece.empty(); audio.Read(piece_size, piece))

@@ -37,7 +37,8 @@ struct DecodedFrame {
 
 class FrameDecoder {
  public:
-  explicit FrameDecoder(const OliviaMode& mode);
+  // `deep_receiver`: the station's receiver is the deep one.
+  explicit FrameDecoder(const OliviaMode& mode, bool deep_receiver = false);
 
   // Blocks of 512 samples at 8000 samples/s, then Finish once: a quiet
   // channel for 4 blocks of the mode, then rx_flush.
@@ -96,8 +97,13 @@ class ModeDecoders {
   enum class Order { kByStart, kAsDecided };
   using Report = std::function<void(const DecodedFrame&)>;
 
-  ModeDecoders(const std::vector<const OliviaMode*>& modes, int threads, Order order, Report report);
+  // `deep_receiver`: every receiver is the deep one.
+  ModeDecoders(const std::vector<const OliviaMode*>& modes, int threads, Order order, Report report,
+               bool deep_receiver = false);
   ~ModeDecoders();
+
+  // The receiver of the mode at `place` in `modes`.
+  FrameDecoder& Decoder(std::size_t place) { return *decoders_.at(place); }
 
   void Hear(const int16_t* samples, std::size_t count);
   // Every receiver's decoder bank runs `kernel` from now on; false, and
@@ -134,7 +140,7 @@ constexpr std::size_t kDecodePieceSamples = 65536;
 // Every mode's receiver over a recording (or live audio), read piece by
 // piece: in order of start for a file, as decided for a live source.
 void DecodeRecording(const std::vector<const OliviaMode*>& modes, AudioReader& audio, int threads,
-                     const ModeDecoders::Report& report);
+                     const ModeDecoders::Report& report, bool deep_receiver = false);
 
 // Worker threads for parallel work: the machine's cores, at least one.
 int WorkerThreads();

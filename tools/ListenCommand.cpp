@@ -23,7 +23,8 @@ namespace quillon {
 namespace {
 
 const char kListenHelp[] =
-    "usage: quillon-cli listen -m MODE|all [--input DEVICE] [--json] [--udp HOST:PORT] [-v]\n"
+    "usage: quillon-cli listen -m MODE|all [--input DEVICE] [--deep] [--json]\n"
+    "                          [--udp HOST:PORT] [-v]\n"
     "\n"
     "Listens to a sound card in one mode or in all 19 at once and prints each\n"
     "frame as soon as it is decided, as `decode` does, after the UTC time it was\n"
@@ -32,6 +33,10 @@ const char kListenHelp[] =
     "  -m, --mode MODE     OLIVIA_8_500, 8/500, 101, or all\n"
     "  --input DEVICE      a name `quillon-cli devices --input` lists (default:\n"
     "                      quillon.conf's input_device, else \"default\")\n"
+    "  --deep              the deep receiver: finer frequency, likelihood decisions,\n"
+    "                      impulse-only limiter, held timing (default: as\n"
+    "                      quillon.conf's deep_receive, which the window's\n"
+    "                      \"Глубокий приём\" sets)\n"
     "  --json              decode --json's object per frame, with \"time\" (UTC)\n"
     "  --udp HOST:PORT     also send each frame's JSON object as one UDP datagram\n"
     "                      to HOST:PORT (default: quillon.conf's udp_events, else\n"
@@ -48,8 +53,8 @@ extern "C" void StopListening(int) { g_stop.store(true); }
 }  // namespace
 
 int RunListen(const Words& words) {
-  const Args args(words, {{"mode", 'm', true}, {"input", 0, true}, {"json", 0, false}, {"udp", 0, true},
-                          {"verbose", 'v', false}});
+  const Args args(words, {{"mode", 'm', true}, {"input", 0, true}, {"deep", 0, false}, {"json", 0, false},
+                          {"udp", 0, true}, {"verbose", 'v', false}});
   if (args.Help()) return std::fputs(kListenHelp, stdout), kExitOk;
   ShowAdapterDiagnostics(args.Has("verbose"));
   if (!args.Has("mode")) throw CliError("listen needs -m MODE or -m all");
@@ -75,9 +80,14 @@ int RunListen(const Words& words) {
   std::unique_ptr<AudioStream> stream = devices.Open(AudioDirection::Capture, *number);
   if (!stream) throw CliError("the input device '" + input + "' will not open");
 
+  // The window keeps its deep reception under this key.
+  std::vector<std::string> deep_warnings;
+  const bool deep = args.Has("deep") || config.GetInt(config_key::kDeepReceive, 0, 0, 1, &deep_warnings) == 1;
+  for (const std::string& warning : deep_warnings) std::fprintf(stderr, "quillon-cli: %s\n", warning.c_str());
+
   FrameAnnouncer announcer(stdout, args.Has("json"), modes.size() > 1, udp.get());
   ModeDecoders decoders(modes, WorkerThreads(), ModeDecoders::Order::kAsDecided,
-                        [&](const DecodedFrame& frame) { announcer.Announce(frame, UtcNow()); });
+                        [&](const DecodedFrame& frame) { announcer.Announce(frame, UtcNow()); }, deep);
   std::signal(SIGINT, StopListening);
   std::signal(SIGTERM, StopListening);
   if (!ListenUntil(*stream, decoders, g_stop))

@@ -97,6 +97,8 @@ ChannelSettings RandomChannel(const OliviaMode& mode, const SensitivitySettings&
   channel.add_noise = true;
   channel.snr_db = snr_db;
   channel.fading = settings.fading;
+  channel.clicks_per_s = settings.clicks_per_s;
+  channel.click_db = settings.click_db;
   channel.offset_hz = std::uniform_real_distribution<double>(-max_offset_bins, max_offset_bins)(random) * ModeBinHz(mode);
   channel.lead_s = std::uniform_real_distribution<double>(0.0, kMaxLeadSeconds)(random);
   channel.tail_s = kTailSeconds;
@@ -104,8 +106,8 @@ ChannelSettings RandomChannel(const OliviaMode& mode, const SensitivitySettings&
   return channel;
 }
 
-std::vector<DecodedFrame> Decode(const OliviaMode& mode, const Audio& heard) {
-  FrameDecoder decoder(mode);
+std::vector<DecodedFrame> Decode(const OliviaMode& mode, const Audio& heard, bool deep) {
+  FrameDecoder decoder(mode, deep);
   decoder.HearAll(heard);
   return decoder.TakeFrames();
 }
@@ -116,7 +118,7 @@ Outcome RunTrial(const OliviaMode& mode, const SensitivitySettings& settings, do
   const std::string text = RandomMixedText(settings.length, random);
   const ChannelSettings channel = RandomChannel(mode, settings, snr_db, max_offset_bins, random);
   const Audio heard = ChannelSimulator(channel).Apply(EncodeMessage(mode, text, !settings.legacy));
-  return Judge({text}, Decode(mode, heard))[0];
+  return Judge({text}, Decode(mode, heard, settings.deep))[0];
 }
 
 // Every trial's transmission of one SNR, joined with no pause, through one channel.
@@ -146,7 +148,7 @@ std::vector<Outcome> RunBackToBack(const OliviaMode& mode, const SensitivitySett
                                                                sent.begin() + static_cast<std::ptrdiff_t>(end)));
     heard.insert(heard.end(), out.begin(), out.end());
   }
-  return Judge(texts, Decode(mode, heard));
+  return Judge(texts, Decode(mode, heard, settings.deep));
 }
 
 }  // namespace

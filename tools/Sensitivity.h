@@ -28,6 +28,12 @@ struct SensitivitySettings {
   bool progress = false;  // trials done, on standard error
   // Frames as a station that knows only the frame sends them: no check extension.
   bool legacy = false;
+  // The deep receiver decodes.
+  bool deep = false;
+  // Impulse noise: clicks a second (0: none) at a peak this many dB over the
+  // signal power, in every trial's channel.
+  double clicks_per_s = 0.0;
+  double click_db = 20.0;
   // All trials of one SNR as one recording, each transmission right after
   // the one before (one offset for them all, lead silence before the first).
   bool back_to_back = false;

@@ -38,7 +38,8 @@ void UseKernel(FrameDecoder& decoder, DecoderKernel kernel) {
 
 }  // namespace
 
-std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes, DecoderKernel kernel) {
+std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes, DecoderKernel kernel,
+                                         bool deep) {
   std::vector<ModeSpeed> speeds;
   for (const OliviaMode* mode : modes) {
     ModeSpeed speed;
@@ -52,7 +53,7 @@ std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& m
     speed.transmit_rtf = speed.audio_s / transmit_s;
 
     const Audio heard = Recording(sent);
-    FrameDecoder decoder(*mode);
+    FrameDecoder decoder(*mode, deep);
     UseKernel(decoder, kernel);
     started = Clock::now();
     decoder.HearAll(heard);
@@ -62,14 +63,14 @@ std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& m
   return speeds;
 }
 
-AllReceiversSpeed MeasureAllReceivers(int threads, DecoderKernel kernel) {
+AllReceiversSpeed MeasureAllReceivers(int threads, DecoderKernel kernel, bool deep) {
   const Audio heard = Recording(EncodeMessage(ModeByNumber(kDefaultModeNumber), kBenchText));
   std::vector<const OliviaMode*> modes;
   for (const OliviaMode& mode : kOliviaModes) modes.push_back(&mode);
   // Built first, as the driver builds its adapter before audio arrives;
   // the factors cover the hearing only, as for the single modes. The
   // receivers run as decode -m all runs them, in its pieces.
-  ModeDecoders decoders(modes, threads, ModeDecoders::Order::kByStart, [](const DecodedFrame&) {});
+  ModeDecoders decoders(modes, threads, ModeDecoders::Order::kByStart, [](const DecodedFrame&) {}, deep);
   if (!decoders.UseBankKernel(kernel)) RequireDecoderKernel(kernel);
   const auto started = Clock::now();
   for (std::size_t at = 0; at < heard.size(); at += kDecodePieceSamples)

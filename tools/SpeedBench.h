@@ -20,9 +20,9 @@ struct ModeSpeed {
 // Each mode on its own, one thread: one transmission of a fixed 40-character
 // text through the link controller and tx_process, and its reception (with
 // noise at -5 dB, lead and tail) through rx_process and the frame receiver,
-// whose decoder bank runs `kernel`.
+// whose decoder bank runs `kernel`; with `deep`, the deep receiver's.
 std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& modes,
-                                         DecoderKernel kernel = DecoderKernel::Auto);
+                                         DecoderKernel kernel = DecoderKernel::Auto, bool deep = false);
 
 // All 19 receivers over the same recording at once on `threads` threads,
 // in seconds of audio per second of work: `listening` counts the hearing
@@ -35,7 +35,7 @@ struct AllReceiversSpeed {
   double listening = 0.0;
   double with_flush = 0.0;
 };
-AllReceiversSpeed MeasureAllReceivers(int threads, DecoderKernel kernel = DecoderKernel::Auto);
+AllReceiversSpeed MeasureAllReceivers(int threads, DecoderKernel kernel = DecoderKernel::Auto, bool deep = false);
 
 // Throws CliError naming the kernel when this build or this processor
 // cannot run it.

@@ -38,10 +38,10 @@ class UpperTextView : public LinkView {
 
 void ShowAdapterDiagnostics(bool shown) { adapter_diagnostics_shown.store(shown); }
 
-Station::Station(const OliviaMode& mode) : mode_(mode), state_(link_, kTransmitBlocks) {
+Station::Station(const OliviaMode& mode, bool deep_receiver) : mode_(mode), state_(link_, kTransmitBlocks) {
   // The adapter prints while it is built, so the output is chosen first.
   state_.diagnostic_output = adapter_diagnostics_shown.load() ? stderr : nullptr;
-  adapter_ = MakeOliviaModem(mode.number, state_);
+  adapter_ = MakeOliviaModem(mode.number, state_, deep_receiver);
   state_.modem.store(adapter_.get());
 }
 

@@ -21,7 +21,8 @@ namespace quillon {
 
 class Station {
  public:
-  explicit Station(const OliviaMode& mode);
+  // `deep_receiver`: the adapter's receiver is the deep one.
+  explicit Station(const OliviaMode& mode, bool deep_receiver = false);
   Station(const Station&) = delete;
   Station& operator=(const Station&) = delete;
 

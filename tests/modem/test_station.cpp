@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "modem/audio/AudioDevices.h"
 #include "modem/Driver.h"
 #include "modem/Modem.h"
+#include "modem/Olivia.h"
 #include "modem/SoundCard.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/WaitFor.h"
@@ -123,9 +125,11 @@ class WholeStation : public testing::Test {
     return count;
   }
 
-  void ChangeModeAndWaitForRestart(int mode) {
+  void ChangeModeAndWaitForRestart(int mode) { ChangeAndWaitForRestart(station_.mode_number, mode); }
+
+  void ChangeAndWaitForRestart(std::atomic<int>& setting, int value) {
     const std::size_t shown = view_.Statuses().size();
-    station_.mode_number = mode;
+    setting = value;
     ASSERT_TRUE(WaitFor(
         [&] {
           const std::vector<std::string> status = view_.Statuses();
@@ -172,6 +176,23 @@ TEST_F(WholeStation, FastModeHearsLatinAndCyrillicAndSurvivesModeChanges) {
   // The rebuilt station works, and the dropped text never arrived.
   SendAndHear(Utf8ToCp1251("Привет, Мир! Снова 73"));
   EXPECT_EQ(Archive().find("lost in the change"), std::string::npos);
+  StopStation();
+}
+
+// The deep receiver switched on and off: the modem is rebuilt each time
+// with the receiver chosen, and the station hears its own message with it.
+TEST_F(WholeStation, DeepReceptionSwitchRebuildsTheModemWithIt) {
+  StartStation(98);  // OLIVIA_4_2000
+  const auto active = [&] { return dynamic_cast<olivia*>(station_.modem.load()); };
+  ASSERT_NE(active(), nullptr);
+  EXPECT_FALSE(active()->DeepReceiver());
+  ChangeAndWaitForRestart(station_.deep_receive, 1);
+  ASSERT_NE(active(), nullptr);
+  EXPECT_TRUE(active()->DeepReceiver());
+  EXPECT_EQ(active()->get_mode(), 98u);
+  SendAndHear("deep 73");
+  ChangeAndWaitForRestart(station_.deep_receive, 0);
+  EXPECT_FALSE(active()->DeepReceiver());
   StopStation();
 }
 

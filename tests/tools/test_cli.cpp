@@ -246,6 +246,22 @@ TEST_F(Cli, FramesWithAndWithoutTheCheckExtension) {
   EXPECT_TRUE(IsGoodLine(lines[1] + "\n", "new\n")) << lines[1];
 }
 
+// Clicks on the way, and the deep receiver at the other end: the channel
+// says how many it added, and decode -m all --deep finds the frame, and only
+// it, through them (5 a second of 1 ms each touch 0.5 % of the samples).
+TEST_F(Cli, ClicksInTheChannelAndTheDeepReceiver) {
+  ASSERT_EQ(Shell("CLI encode -m 8/2000 -t 'clicks 73' -o sent.wav --lead 0.5 --tail 0.5").status, 0);
+  const RunResult channel = Shell("CLI channel sent.wav -o heard.wav --clicks 5:10 --seed 3");
+  ASSERT_EQ(channel.status, 0) << channel.err;
+  EXPECT_NE(channel.err.find(" clicks added (5.0 a second asked), peak +10.0 dB over the signal"), std::string::npos)
+      << channel.err;
+  const RunResult deep = Shell("CLI decode -m all --deep heard.wav");
+  ASSERT_EQ(deep.status, 0) << deep.err;
+  const std::vector<std::string> lines = Lines(deep.out);
+  ASSERT_EQ(lines.size(), 1u) << deep.out;
+  EXPECT_TRUE(IsGoodLine(lines[0], "clicks 73", "OLIVIA_8_2000  ")) << lines[0];
+}
+
 TEST_F(Cli, ResampledAndStereoRecordingsDecode) {
   ASSERT_EQ(Shell("CLI encode -m 4/500 -t 'rate test' --rate 44100 -o high.wav").status, 0);
   SF_INFO info{};
@@ -328,6 +344,9 @@ TEST_F(Cli, EveryNumberOutsideItsRangeIsOneClearLineAndStatusTwo) {
       {"CLI channel missing.wav -o x.wav --drift-ppm 2e5", "--drift-ppm must be within -100000..100000"},
       {"CLI channel missing.wav -o x.wav --lead inf", "--lead wants a number, not 'inf'"},
       {"CLI channel missing.wav -o x.wav --seed -1", "--seed must be within 0.."},
+      {"CLI channel missing.wav -o x.wav --clicks 1001", "--clicks: the rate must be within 0..1000 per second"},
+      {"CLI channel missing.wav -o x.wav --clicks 20:x", "--clicks wants RATE or RATE:DB"},
+      {"CLI bench sensitivity -m 4/2000 --clicks 20:61", "--clicks: the level must be within -60..60 dB"},
       {"CLI demo --snr 1e9", "--snr must be within -60..60 dB"},
       {"CLI demo --lead 1e9", "--lead must be within 0..600 s"},
       {"CLI demo --offset -4001", "--offset must be within -4000..4000 Hz"},
@@ -472,6 +491,16 @@ TEST_F(Cli, SensitivityBenchReportsSharesAndThresholds) {
       << run.out;
   EXPECT_NE(JsonField(run.out, "snr_90"), "null");
   EXPECT_EQ(run.out.find("held_back"), std::string::npos) << "frames with the extension pass no gate";
+  EXPECT_EQ(JsonField(run.out, "deep"), "false");
+  EXPECT_EQ(JsonField(run.out, "clicks_per_s"), "0");
+
+  // The deep receiver and clicks are named in what they measured.
+  const RunResult deep =
+      Shell("CLI bench sensitivity -m 4/2000 --from 4 --to 4 --trials 1 --length 8 --deep --clicks 3:6 --json");
+  ASSERT_EQ(deep.status, 0) << deep.err;
+  EXPECT_EQ(JsonField(deep.out, "deep"), "true");
+  EXPECT_EQ(JsonField(deep.out, "clicks_per_s"), "3");
+  EXPECT_EQ(JsonField(deep.out, "click_db"), "6");
 
   // Without the extension the gate's share is shown: at +4 dB every frame is
   // firm, so nothing is held back and the gate moves no threshold.
