@@ -16,6 +16,17 @@ void Warn(const std::vector<std::string>& warnings) {
   for (const std::string& warning : warnings) std::fprintf(stderr, "quillon: %s\n", warning.c_str());
 }
 
+// Sets one key to 0 or 1, keeping whatever else the file holds.
+bool RememberSwitch(const std::string& home, const char* key, bool on, const char* what) {
+  std::vector<std::string> warnings;
+  StationConfig config = StationConfig::Load(ConfigPath(home), &warnings);
+  Warn(warnings);
+  std::string error;
+  if (config.Set(key, on ? "1" : "0") && config.Save(ConfigPath(home), &error)) return true;
+  std::fprintf(stderr, "quillon: %s is not remembered: %s\n", what, error.c_str());
+  return false;
+}
+
 }  // namespace
 
 ListenChoice StoredListenChoice(const std::string& home) {
@@ -23,18 +34,18 @@ ListenChoice StoredListenChoice(const std::string& home) {
   const StationConfig config = StationConfig::Load(ConfigPath(home), &warnings);
   ListenChoice choice;
   choice.all_modes = config.GetInt(config_key::kListenAllModes, 0, 0, 1, &warnings) == 1;
+  choice.deep = config.GetInt(config_key::kDeepReceive, 0, 0, 1, &warnings) == 1;
   choice.udp_events = config.GetOr(config_key::kUdpEvents, "");
   Warn(warnings);
   return choice;
 }
 
-void RememberListenAllModes(const std::string& home, bool all_modes) {
-  std::vector<std::string> warnings;
-  StationConfig config = StationConfig::Load(ConfigPath(home), &warnings);
-  Warn(warnings);
-  std::string error;
-  if (!config.Set(config_key::kListenAllModes, all_modes ? "1" : "0") || !config.Save(ConfigPath(home), &error))
-    std::fprintf(stderr, "quillon: listening in all modes is not remembered: %s\n", error.c_str());
+bool RememberListenAllModes(const std::string& home, bool all_modes) {
+  return RememberSwitch(home, config_key::kListenAllModes, all_modes, "listening in all modes");
+}
+
+bool RememberDeepReceive(const std::string& home, bool deep) {
+  return RememberSwitch(home, config_key::kDeepReceive, deep, "deep reception");
 }
 
 }  // namespace quillon

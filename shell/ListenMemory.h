@@ -2,7 +2,7 @@
 #pragma once
 // What the window keeps about listening in quillon.conf (init.ini's
 // 36-byte record has no room for it): whether it listens in all 19 modes,
-// and where it sends each received frame.
+// whether with the deep receiver, and where it sends each received frame.
 
 #include <string>
 
@@ -10,6 +10,7 @@ namespace quillon {
 
 struct ListenChoice {
   bool all_modes = false;  // listen_all_modes = 1
+  bool deep = false;       // deep_receive = 1
   std::string udp_events;  // udp_events = HOST:PORT; empty sends nothing
 };
 
@@ -17,8 +18,10 @@ struct ListenChoice {
 // standard error and counts as absent.
 ListenChoice StoredListenChoice(const std::string& home);
 
-// Keeps listen_all_modes in quillon.conf; a file that cannot be written is
-// said on standard error (the choice holds for this run).
-void RememberListenAllModes(const std::string& home, bool all_modes);
+// Keep listen_all_modes and deep_receive in quillon.conf. False when the
+// file cannot be written, which is said on standard error (the choice holds
+// for this run; the window says so in its status bar).
+bool RememberListenAllModes(const std::string& home, bool all_modes);
+bool RememberDeepReceive(const std::string& home, bool deep);
 
 }  // namespace quillon

@@ -3,7 +3,7 @@
 // The menus' labels and command ids. The main menu bar "MENU_1":
 //   "&Режимы": 101 "&Вход звука", 102 "&Выход звука",
 //              sub-menu "&Режим OLIVIA" (301..319, see modem/ModeTable.h,
-//              then 320 "Все режимы"),
+//              then 320 "Все режимы", then 321 "Глубокий приём"),
 //              108 "&Выход", 109 "&Передатчик…" (the keying dialog)
 //   "&О программе": 201 "&Описание", 202 "&Автор"
 // The device pop-ups "MENU_WIn" and "MENU_WOut", each one sub-menu "&Режимы"
@@ -44,6 +44,9 @@ constexpr int kLastModeNumber = 111;
 // Listens in all 19 modes at once; the checked mode still transmits.
 // Choosing a single mode listens in that one again.
 constexpr MenuItem kAllModesItem{320, "Все режимы"};
+// Switches the deep receiver on and off, for one mode or all; the modem is
+// rebuilt with it.
+constexpr MenuItem kDeepReceiveItem{321, "Глубокий приём"};
 
 // The mode menu item that carries the check mark for a mode number; 0 when
 // the number is not one of the 19 and no item is checked.

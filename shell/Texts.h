@@ -20,6 +20,11 @@ constexpr char kUnsendableCharacterFormat[] = "Символ «%1» нельзя 
 // In the status bar when "Архив" finds no text editor to start.
 constexpr char kArchiveEditorFailedText[] = "Не удалось запустить редактор архива";
 
+// In the status bar when a menu choice kept in quillon.conf (listening in
+// all modes, deep reception) cannot be written there; it holds for this run,
+// and standard error says why.
+constexpr char kSettingNotKeptText[] = "Настройка не сохранена в quillon.conf";
+
 constexpr char kErrorTitle[] = "Error!";
 constexpr char kRegistrationFailedText[] = "Window Registration Failed!";
 constexpr char kCreationFailedText[] = "Window Creation Failed!";

@@ -20,6 +20,8 @@ MainMenus::MainMenus(QMenuBar& bar, CommandHandler handler) : handler_(std::move
   for (const OliviaMode& mode : kOliviaModes) AddItem(*olivia, mode.menu_id, mode.label)->setCheckable(true);
   olivia->addSeparator();
   AddItem(*olivia, kAllModesItem.id, kAllModesItem.label)->setCheckable(true);
+  olivia->addSeparator();
+  AddItem(*olivia, kDeepReceiveItem.id, kDeepReceiveItem.label)->setCheckable(true);
   AddItem(*modes, kExitItem.id, kExitItem.label);
   AddItem(*modes, kPttItem.id, kPttItem.label);
 
@@ -49,6 +51,8 @@ void MainMenus::OnOffMenu(int mode_number, bool all_modes) {
   if (checked != 0) Item(checked)->setChecked(true);
   Item(kAllModesItem.id)->setChecked(all_modes);
 }
+
+void MainMenus::CheckDeepReceive(bool deep) { Item(kDeepReceiveItem.id)->setChecked(deep); }
 
 int ShowDevicePopup(QWidget& owner, AudioBackend& devices, AudioDirection direction, int checked_id,
                     const QPoint& at) {

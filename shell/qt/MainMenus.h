@@ -28,6 +28,8 @@ class MainMenus {
   // Puts the check mark on the mode item of a mode number (none for a
   // number outside 93..111), and on "Все режимы" when listening in all.
   void OnOffMenu(int mode_number, bool all_modes = false);
+  // The check mark of "Глубокий приём".
+  void CheckDeepReceive(bool deep);
 
  private:
   QAction* AddItem(QMenu& menu, int id, const char* label);

@@ -189,6 +189,9 @@ bool MainWindow::RunCommand(int id) {
     case kAllModesItem.id:
       ListenInAllModes();
       return true;
+    case kDeepReceiveItem.id:
+      ToggleDeepReceive();
+      return true;
     case kSoundInputItem.id:
       RunPopupChoice(
           ShowDevicePopup(*this, context_.devices, AudioDirection::Capture, context_.move_v.InputMenuId(), QCursor::pos()));
@@ -234,15 +237,30 @@ void MainWindow::ChooseMode(int id) {
   const int number = id - kModeMenuIdToNumber;
   context_.move_v.SetModeNumber(number);
   context_.station.mode_number.store(number);
-  if (context_.station.listen_all_modes.exchange(0) != 0) RememberListenAllModes(context_.home_directory, false);
+  if (context_.station.listen_all_modes.exchange(0) != 0)
+    SayWhenNotKept(RememberListenAllModes(context_.home_directory, false));
   OnOffMenu(number);
 }
 
 // The driver rebuilds the modem with every mode's receiver; the chosen mode
 // still transmits.
 void MainWindow::ListenInAllModes() {
-  if (context_.station.listen_all_modes.exchange(1) == 0) RememberListenAllModes(context_.home_directory, true);
+  if (context_.station.listen_all_modes.exchange(1) == 0)
+    SayWhenNotKept(RememberListenAllModes(context_.home_directory, true));
   OnOffMenu(context_.station.mode_number.load(), true);
+}
+
+// The driver rebuilds the modem, and every receiver it holds, with the deep
+// receiver or without.
+void MainWindow::ToggleDeepReceive() {
+  const bool deep = context_.station.deep_receive.load() == 0;
+  context_.station.deep_receive.store(deep ? 1 : 0);
+  CheckDeepReceive(deep);
+  SayWhenNotKept(RememberDeepReceive(context_.home_directory, deep));
+}
+
+void MainWindow::SayWhenNotKept(bool kept) {
+  if (!kept) SetStatusText(QString::fromUtf8(kSettingNotKeptText));
 }
 
 // The driver thread watches the device numbers and reopens a device whose

@@ -58,6 +58,7 @@ class MainWindow : public QMainWindow {
   // One command of the command table; false for an id it does not know.
   bool RunCommand(int id);
   void OnOffMenu(int mode_number, bool all_modes = false) { menus_->OnOffMenu(mode_number, all_modes); }
+  void CheckDeepReceive(bool deep) { menus_->CheckDeepReceive(deep); }
   // Chooses the icon from PRD_R, PRM_R and USPESHNO and sets it.
   void Iconki();
   StatusIcon CurrentIcon() const { return icon_; }
@@ -101,6 +102,9 @@ class MainWindow : public QMainWindow {
   void RunPopupChoice(int id);
   void ChooseMode(int id);
   void ListenInAllModes();
+  void ToggleDeepReceive();
+  // The status bar says so when quillon.conf did not take a menu choice.
+  void SayWhenNotKept(bool kept);
   void ChooseDevice(int id);
   void OpenArchive();
   void OpenPttDialog();

@@ -47,6 +47,7 @@ void Program::Start() {
   station.mode_number.store(move_v_.ModeNumber());
   const ListenChoice listen = StoredListenChoice(context_.home_directory);
   station.listen_all_modes.store(listen.all_modes ? 1 : 0);
+  station.deep_receive.store(listen.deep ? 1 : 0);
   InitWaveIn(station, context_.devices, station.InDECSW.load());
   InitWaveOut(station, context_.devices, station.OutDECSW.load());
 
@@ -58,6 +59,7 @@ void Program::Start() {
   });
 
   window_->OnOffMenu(move_v_.ModeNumber(), listen.all_modes);
+  window_->CheckDeepReceive(listen.deep);
 }
 
 void Program::Finish() {

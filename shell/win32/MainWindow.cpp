@@ -96,6 +96,11 @@ void OpenArchive() {
     SendMessageA(hwndSb, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(kArchiveEditorFailedText));
 }
 
+// The status bar says so when quillon.conf did not take a menu choice.
+void SayWhenNotKept(bool kept) {
+  if (!kept) SendMessageA(hwndSb, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(kSettingNotKeptText));
+}
+
 // Returns true for a handled command id. `code` is the notification code of
 // a control's command (0 for a menu item).
 bool RunCommand(HWND window, int id, int code) {
@@ -107,14 +112,23 @@ bool RunCommand(HWND window, int id, int code) {
     move_v.SetModeNumber(mode_number);
     station.mode_number.store(mode_number);
     // A single mode listens in that one again.
-    if (station.listen_all_modes.exchange(0) != 0) RememberListenAllModes(HomeDirect, false);
+    if (station.listen_all_modes.exchange(0) != 0) SayWhenNotKept(RememberListenAllModes(HomeDirect, false));
     OnOffMenu(mode_number);
     return true;
   }
   if (id == kAllModesItem.id) {
     // Every mode's receiver; the checked mode still transmits.
-    if (station.listen_all_modes.exchange(1) == 0) RememberListenAllModes(HomeDirect, true);
+    if (station.listen_all_modes.exchange(1) == 0) SayWhenNotKept(RememberListenAllModes(HomeDirect, true));
     OnOffMenu(station.mode_number.load(), true);
+    return true;
+  }
+  if (id == kDeepReceiveItem.id) {
+    // The driver rebuilds the modem, and every receiver it holds, with the
+    // deep receiver or without.
+    const bool deep = station.deep_receive.load() == 0;
+    station.deep_receive.store(deep ? 1 : 0);
+    CheckDeepReceive(deep);
+    SayWhenNotKept(RememberDeepReceive(HomeDirect, deep));
     return true;
   }
   // Only 16 devices per direction can be chosen; further items do nothing.

@@ -60,4 +60,9 @@ void OnOffMenu(int mode_number, bool all_modes) {
   InvalidateRect(Glhwnd, nullptr, FALSE);
 }
 
+void CheckDeepReceive(bool deep) {
+  CheckMenuItem(GetMenu(Glhwnd), static_cast<UINT>(kDeepReceiveItem.id),
+                MF_BYCOMMAND | (deep ? MF_CHECKED : MF_UNCHECKED));
+}
+
 }  // namespace quillon

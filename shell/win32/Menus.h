@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The device pop-up menus "MENU_WIn" / "MENU_WOut" and the check mark of the
+// The device pop-up menus "MENU_WIn" / "MENU_WOut" and the check marks of the
 // Olivia mode menu.
 
 #include <windows.h>
@@ -23,5 +23,7 @@ int ShowPopupMenuOut(HWND window, HINSTANCE instance);
 // (93..111 -> items 301..319; any other number checks none), and on
 // "Все режимы" (320) when listening in all modes, and redraws.
 void OnOffMenu(int mode_number, bool all_modes = false);
+// The check mark of "Глубокий приём" (321).
+void CheckDeepReceive(bool deep);
 
 }  // namespace quillon

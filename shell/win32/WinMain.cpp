@@ -84,6 +84,7 @@ int RunProgram(HINSTANCE instance) {
   station.mode_number.store(move_v.ModeNumber());
   const ListenChoice listen = StoredListenChoice(HomeDirect);
   station.listen_all_modes.store(listen.all_modes ? 1 : 0);
+  station.deep_receive.store(listen.deep ? 1 : 0);
   InitWaveIn(station, devices, station.InDECSW.load());
   InitWaveOut(station, devices, station.OutDECSW.load());
 
@@ -96,6 +97,7 @@ int RunProgram(HINSTANCE instance) {
   });
 
   OnOffMenu(move_v.ModeNumber(), listen.all_modes);
+  CheckDeepReceive(listen.deep);
 
   MSG message{};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

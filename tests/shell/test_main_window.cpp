@@ -8,6 +8,8 @@
 #include <QStatusBar>
 #include <QtTest>
 
+#include <filesystem>
+
 #include "engine/ModeTable.h"
 #include "shell/Layout.h"
 #include "shell/Texts.h"
@@ -193,6 +195,38 @@ class MainWindowTest : public QObject {
     QVERIFY(!f.window->Menus().Item(320)->isChecked());
     QCOMPARE(CheckedModeItems(*f.window), QList<int>{309});
     QVERIFY(conf().find("listen_all_modes = 0") != std::string::npos);
+  }
+
+  // "Глубокий приём" switches the deep receiver on and off whichever
+  // listening is chosen, and quillon.conf keeps it; a file that cannot be
+  // written is said in the status bar, and the choice holds for the run.
+  void DeepReceiveItemTogglesAndIsKept() {
+    ShellFixture f;
+    f.window->OnOffMenu(101, true);
+    QAction& deep = *f.window->Menus().Item(321);
+    QVERIFY(deep.isCheckable());
+    QVERIFY(!deep.isChecked());
+    const auto conf = [&] {
+      const std::vector<unsigned char> bytes = f.home.Read("quillon.conf");
+      return std::string(bytes.begin(), bytes.end());
+    };
+    deep.trigger();
+    QTRY_COMPARE(f.station->deep_receive.load(), 1);
+    QVERIFY(deep.isChecked());
+    QVERIFY(conf().find("deep_receive = 1") != std::string::npos);
+    QVERIFY(f.window->Menus().Item(320)->isChecked());  // the listening chosen stays as it is
+    deep.trigger();
+    QTRY_COMPARE(f.station->deep_receive.load(), 0);
+    QVERIFY(!deep.isChecked());
+    QVERIFY(conf().find("deep_receive = 0") != std::string::npos);
+    QVERIFY(f.window->StatusLabel().text().isEmpty());
+
+    std::filesystem::remove(f.home.File("quillon.conf"));
+    std::filesystem::create_directory(f.home.File("quillon.conf"));  // no file can replace it
+    deep.trigger();
+    QTRY_COMPARE(f.station->deep_receive.load(), 1);
+    QVERIFY(deep.isChecked());
+    QCOMPARE(f.window->StatusLabel().text(), QString::fromUtf8(kSettingNotKeptText));
   }
 
   void OpenMenuScreenshot() {

@@ -20,6 +20,7 @@
 #include "link/Cp1251.h"
 #include "link/Frame.h"
 #include "modem/audio/AudioDevices.h"
+#include "modem/Olivia.h"
 #include "shell/Layout.h"
 #include "shell/qt/Program.h"
 #include "tests/shell/ShellFixture.h"
@@ -166,6 +167,39 @@ class ProgramTest : public QObject {
     f.program->Finish();
     QCOMPARE(f.station->modem.load(), nullptr);
     QVERIFY(f.home.Exists("init.ini"));
+  }
+
+  // "Глубокий приём" rebuilds the running modem with the deep receiver and
+  // is there again after a restart, from quillon.conf; init.ini keeps its
+  // 36 bytes.
+  void DeepReceptionIsKeptAcrossARestart() {
+    ProgramFixture f;
+    f.home.Write("init.ini", SettingsBytes({502, 402, 40, 50}));  // the loopback device both ways
+    f.Start();
+    QCOMPARE(f.station->deep_receive.load(), 0);
+    // A choice made before the driver has built its first modem would be no
+    // change to it.
+    QTRY_VERIFY(f.station->modem.load() != nullptr);
+    QVERIFY(!f.program->Window().Menus().Item(321)->isChecked());
+    f.program->Window().Menus().Item(321)->trigger();
+    QTRY_COMPARE(f.station->deep_receive.load(), 1);
+    // The driver has built the new modem once it says so.
+    QTRY_COMPARE_WITH_TIMEOUT(f.program->Window().StatusLabel().text(), QStringLiteral("RESTART"), 10000);
+    const auto* active = dynamic_cast<const olivia*>(f.station->modem.load());
+    QVERIFY(active != nullptr && active->DeepReceiver());
+    f.Exit();
+    QCOMPARE(f.home.Read("init.ini").size(), std::size_t{36});
+
+    f.program.reset();
+    f.station->Reset();
+    f.Start();
+    QCOMPARE(f.station->deep_receive.load(), 1);
+    QVERIFY(f.program->Window().Menus().Item(321)->isChecked());
+    QVERIFY(!f.program->Window().Menus().Item(320)->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(f.station->modem.load() != nullptr, 10000);
+    active = dynamic_cast<const olivia*>(f.station->modem.load());
+    QVERIFY(active != nullptr && active->DeepReceiver());
+    f.Exit();
   }
 
   // quillon.conf's listen_all_modes and udp_events from the start: the
