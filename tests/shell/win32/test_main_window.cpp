@@ -176,6 +176,24 @@ TEST_F(MainWindowTest, AllModesCommandListensInAllUntilASingleModeIsChosen) {
   EXPECT_TRUE(Checked(309));
 }
 
+// "Глубокий приём" (321) switches the deep receiver on and off, whichever
+// listening is chosen.
+TEST_F(MainWindowTest, DeepReceiveCommandTogglesTheDeepReceiver) {
+  OnOffMenu(101);
+  CheckDeepReceive(false);
+  EXPECT_EQ(Command(321), 1);
+  EXPECT_EQ(station.deep_receive.load(), 1);
+  EXPECT_TRUE(Checked(321));
+  EXPECT_EQ(Command(320), 1);
+  EXPECT_TRUE(Checked(321));
+  EXPECT_EQ(Command(321), 1);
+  EXPECT_EQ(station.deep_receive.load(), 0);
+  EXPECT_FALSE(Checked(321));
+  EXPECT_TRUE(Checked(320));
+  EXPECT_EQ(Command(309), 1);  // one mode again: the switch stays off
+  EXPECT_FALSE(Checked(321));
+}
+
 TEST_F(MainWindowTest, DeviceCommandsSetTheDeviceNumbers) {
   EXPECT_EQ(Command(412), 1);
   EXPECT_EQ(move_v.InputMenuId(), 412);
