@@ -137,11 +137,14 @@ class MainWindowTest : public QObject {
     QCOMPARE(modes->actions()[4]->data().toInt(), 109);
     QMenu* olivia = modes->actions()[2]->menu();
     QVERIFY(olivia != nullptr);
-    // The 19 modes, a separator, "Все режимы".
-    QCOMPARE(olivia->actions().size(), 21);
+    // The 19 modes, a separator, "Все режимы", a separator, "Глубокий приём".
+    QCOMPARE(olivia->actions().size(), 23);
     QVERIFY(olivia->actions()[19]->isSeparator());
     QCOMPARE(olivia->actions()[20]->data().toInt(), 320);
     QCOMPARE(olivia->actions()[20]->text(), QStringLiteral("Все режимы"));
+    QVERIFY(olivia->actions()[21]->isSeparator());
+    QCOMPARE(olivia->actions()[22]->data().toInt(), 321);
+    QCOMPARE(olivia->actions()[22]->text(), QStringLiteral("Глубокий приём"));
     for (int row = 0; row < 19; ++row) {
       QCOMPARE(olivia->actions()[row]->data().toInt(), 301 + row);
       QCOMPARE(olivia->actions()[row]->text(), QString(kOliviaModes[row].label));
