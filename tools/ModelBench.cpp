@@ -382,7 +382,7 @@ std::vector<const OliviaMode*> ParseModeList(const std::string& list) {
 std::string Threshold(bool reached, double snr, bool at_lowest, bool json) {
   if (!reached) return json ? "null" : "not reached";
   char text[32];
-  std::snprintf(text, sizeof text, json ? "%.2f" : (at_lowest ? "<= %.1f dB" : "%.1f dB"), snr);
+  std::snprintf(text, sizeof text, json ? "%.2f" : (at_lowest ? "<= %.2f dB" : "%.2f dB"), snr);
   return text;
 }
 
@@ -424,7 +424,7 @@ void PrintTable(std::FILE* out, const ModelCurve& curve, const ModelSettings& se
                curve.mode->label, settings.trials, settings.length, static_cast<unsigned long long>(settings.seed));
   std::fprintf(out, "  SNR dB   squared energies: CER    good   likelihood: CER    good\n");
   for (const ModelPoint& p : curve.points)
-    std::fprintf(out, "  %6.1f                   %7.4f %5.1f %%             %7.4f %5.1f %%\n", p.snr_db, Cer(p, 0),
+    std::fprintf(out, "  %6.2f                   %7.4f %5.1f %%             %7.4f %5.1f %%\n", p.snr_db, Cer(p, 0),
                  100.0 * Good(p, 0), Cer(p, 1), 100.0 * Good(p, 1));
   for (int m = 0; m < kSoftMetrics; ++m)
     std::fprintf(out, "  %-16s  1 %% character errors at %s, 90 %% good at %s\n", SoftMetricName(kMetrics[m]),
