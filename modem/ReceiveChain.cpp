@@ -83,7 +83,8 @@ OtherModeReceivers::OtherModeReceivers(int active_mode_number, StationState& sta
     : memo_(std::make_unique<TransformMemo<double>>(static_cast<unsigned>(kAudioBlockSamples))) {
   const int active = ModeByNumber(active_mode_number).number;
   for (const OliviaMode& mode : kOliviaModes)
-    if (mode.number != active) chains_.push_back(std::make_unique<ReceiveChain>(mode, station, memo_.get(), deep_receiver));
+    if (mode.number != active)
+      chains_.push_back(std::make_unique<ReceiveChain>(mode, station, memo_.get(), deep_receiver));
 }
 
 OtherModeReceivers::~OtherModeReceivers() = default;

@@ -158,8 +158,9 @@ void ParallelFor(std::size_t count, int threads, const std::function<void(std::s
 ModeDecoders::ModeDecoders(const std::vector<const OliviaMode*>& modes, int threads, Order order, Report report,
                            bool deep_receiver)
     : decoders_(modes.size()), threads_(threads), order_(order), report_(std::move(report)) {
-  ParallelFor(modes.size(), threads_,
-              [&](std::size_t index) { decoders_[index] = std::make_unique<FrameDecoder>(*modes[index], deep_receiver); });
+  ParallelFor(modes.size(), threads_, [&](std::size_t index) {
+    decoders_[index] = std::make_unique<FrameDecoder>(*modes[index], deep_receiver);
+  });
   AssignShards(threads_);
 }
 

@@ -87,7 +87,8 @@ void ParseClicks(const std::string& word, ChannelSettings& settings) {
   double rate = 0.0;
   double db = settings.click_db;
   if (!ReadNumber(rate_text, rate) || (colon != std::string::npos && !ReadNumber(word.substr(colon + 1), db)))
-    throw CliError("--clicks wants RATE or RATE:DB (clicks per second, peak over the signal in dB), not '" + word + "'");
+    throw CliError("--clicks wants RATE or RATE:DB (clicks per second, peak over the signal in dB), not '" + word +
+                   "'");
   if (rate < 0.0 || rate > kMostClicksPerSecond)
     throw CliError("--clicks: the rate must be within 0..1000 per second, not '" + rate_text + "'");
   if (db < -kClickDbLimit || db > kClickDbLimit)
