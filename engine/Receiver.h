@@ -32,6 +32,7 @@
 #include "engine/SoftDecoder.h"
 #include "engine/SoftDecoderBank.h"
 #include "engine/SyncEpochs.h"
+#include "engine/deep/DeepDecider.h"
 
 namespace quillon {
 
@@ -103,6 +104,10 @@ class MFSK_Receiver {
   // The offset index of the candidate whose block came out last: the best
   // candidate's, or a closed epoch's while it decides its last blocks.
   unsigned EmittedOffset = 0;
+
+  // The deep receiver's decisions (Deep): the chosen candidate held
+  // through a transmission and its blocks decoded again more finely.
+  MFSK_DeepDecider<MFSK_Receiver> DeepDecider;
 
   MFSK_Receiver() {
     ReducedCharset = false;
@@ -178,6 +183,7 @@ class MFSK_Receiver {
     SearchMargin = Demodulator.BinMargin;
 
     InputProcessor.WindowSize = 16 * Demodulator.SymbolLen;
+    InputProcessor.ImpulseClip = Deep ? MFSK_DeepDecider<MFSK_Receiver>::kImpulseClip : 0.0;
     if (InputProcessor.Preset() < 0) return Fail();
 
     ReferenceDecoder.Default();
@@ -233,6 +239,10 @@ class MFSK_Receiver {
     Meter.BucketLen = std::max<unsigned>(BurstDetector.Step, static_cast<unsigned>(BlockSamples() / 4));
     Meter.Buckets = static_cast<unsigned>((2 * SyncBlocks + 3) * BlockSamples() / Meter.BucketLen + 2);
     if (Meter.Preset() < 0 || MeasureConverterResponse() < 0) return Fail();
+    // The audio reaches back over the decided history, the blocks held
+    // before it, and a symbol's window; the limiter hands over a whole window
+    // ahead of the symbols.
+    if (Deep && DeepDecider.Preset(*this) < 0) return Fail();
     BurstDetector.Meter = &Meter;
 
     SyncWeight = static_cast<Type>(1.0 / SyncBlocks);
@@ -358,6 +368,7 @@ class MFSK_Receiver {
       InputProcessor.Process(InputSamples.Elem.get());
       // The limiter's overlap-add gives its output half a window late.
       const int64_t output_start = ConvertedSamples - InputSamples.Len - window / 2;
+      if (Deep) DeepDecider.Store(InputProcessor.Output.get(), window, output_start);
       InputSamples.Delete(0, window);
       for (unsigned k = 0; k < window; k += Demodulator.SymbolStep) {
         SymbolClock = output_start + k + Demodulator.SymbolStep;
@@ -403,14 +414,24 @@ class MFSK_Receiver {
       UpdateBestCandidate(s, local_best, local_best_index);
       Epochs.Decide(
           s, SliceCount, EpochOverlap(), DecodeThreshold, [this](unsigned slice) { return OldestRowEnd(slice); },
-          [this](unsigned slice, unsigned offset) { EmitOldestRow(slice, offset); });
-      Decide(s);
+          [this](unsigned slice, unsigned offset) {
+            if (Deep)
+              DeepDecider.EmitClosedEpochBlock(*this, slice, offset);
+            else
+              EmitOldestRow(slice, offset);
+          });
+      if (Deep)
+        DeepDecider.Pass(*this, s);
+      else
+        Decide(s);
       ++SliceIndex;
     }
     if (SliceIndex >= SliceCount) SliceIndex -= SliceCount;
   }
 
  private:
+  friend class MFSK_DeepDecider<MFSK_Receiver>;
+
   int Fail() {
     Free();
     return -1;
@@ -459,15 +480,23 @@ class MFSK_Receiver {
     ConvertedSamples = 0;
     SymbolClock = 0;
     ClearArray(LastPassEnd, SliceCount);
+    if (Deep) DeepDecider.Reset();
+  }
+
+  // Offset index `offset` of `slice` from the centre, refined within its bin.
+  double OffsetBins(unsigned slice, unsigned offset) {
+    return static_cast<int>(offset) - static_cast<int>(SearchWidth / 2) + OffsetWithinBin(slice, offset);
   }
 
   // The ring was advanced after writing: its current row is the oldest,
   // SyncBlocks - 1 blocks before the newest.
   void EmitOldestRow(unsigned slice, unsigned offset) {
     EmittedOffset = offset;
-    uint64_t word = DecodedBlocks[slice].CurrPtr()[offset];
-    const float strength = DecodedStrengths[slice].CurrPtr()[offset];
-    const MFSK_BlockSignal signal = MeasureOldestRow(slice, offset);
+    EmitWord(DecodedBlocks[slice].CurrPtr()[offset], DecodedStrengths[slice].CurrPtr()[offset],
+             MeasureBlock(OldestRowEnd(slice), OffsetBins(slice, offset)));
+  }
+
+  void EmitWord(uint64_t word, float strength, const MFSK_BlockSignal& signal) {
     for (unsigned c = 0; c < BitsPerSymbol; ++c, word >>= 8) {
       if (OutputQueue.Write(static_cast<uint8_t>(word & 0xFF))) {
         OutputStrengths.Write(strength);
@@ -510,16 +539,16 @@ class MFSK_Receiver {
     return 0;
   }
 
-  MFSK_BlockSignal MeasureOldestRow(unsigned slice, unsigned offset) {
+  // The signal report of the block that ended at `end`, at an offset of
+  // `offset_bins` from the centre.
+  MFSK_BlockSignal MeasureBlock(int64_t end, double offset_bins) {
     const double bin = SampleRate / Demodulator.SymbolLen;
-    const double offset_hz =
-        (static_cast<int>(offset) - static_cast<int>(SearchWidth / 2) + OffsetWithinBin(slice, offset)) * bin;
+    const double offset_hz = offset_bins * bin;
     // The outer tones lie 2 (Tones - 1) bins apart; FirstCarrier is the
     // lower one (the upper one in reverse), and the offset moves both.
     const double span = 2.0 * (Tones - 1) * bin;
     const double first_tone = Demodulator.FirstCarrier * bin + (Reverse ? -offset_hz : offset_hz);
     const double low_tone = Reverse ? first_tone - span : first_tone;
-    const int64_t end = OldestRowEnd(slice);
     MFSK_BlockSignal signal = Meter.Measure(end - BlockSamples(), end, low_tone, low_tone + span, 2 * bin);
     signal.offset_hz = offset_hz;
     return signal;
@@ -543,7 +572,9 @@ class MFSK_Receiver {
     const unsigned reference = (BestSlice + SliceCount / 2 + 1) % SliceCount;
     const Type noise_energy = NoiseTable.AbsPtr(reference)[0].Stage3;
     const double snr = noise_energy > 0 ? BestSignal / std::sqrt(noise_energy) : 0.0;
-    Epochs.Close(BestSlice, BestOffset, snr, PendingBurstEnd);
+    // A deep receiver's hold decides the blocks before the burst itself.
+    const bool held = Deep && DeepDecider.EpochClosed(*this, PendingBurstEnd);
+    Epochs.Close(BestSlice, BestOffset, held ? 0.0 : snr, PendingBurstEnd);
     PendingBurstEnd = -1;
     const unsigned count = SliceCount * SearchWidth;
     Integrator* all = SignalTable.AbsPtr(0);

@@ -107,6 +107,36 @@ TEST_F(InputProcessorTest, OutputIsClippedToTwoAndAHalfTimesItsRms) {
   for (unsigned i = 0; i < kWindow; ++i) ASSERT_EQ(limiter.Output[i], square[i]);
 }
 
+// The deep receiver's clip: Gaussian noise passes (beyond 4 sigma lie 6e-5
+// of its samples, so at most a handful of a window's 2048 may be touched,
+// and those by little), while a click is cut to 4 sigma whatever the RMS
+// it raises. A mostly silent window falls back to the RMS clip rather than
+// cutting everything to the zero its median would give.
+TEST_F(InputProcessorTest, ImpulseClipLeavesGaussianNoiseAndCutsClicks) {
+  limiter.ImpulseClip = 4.0;
+  ASSERT_EQ(limiter.Preset(), 0);
+  std::mt19937 random(8);
+  std::normal_distribution<double> gauss(0, 1.0);
+  for (unsigned i = 0; i < kWindow; ++i) limiter.Output[i] = gauss(random);
+  std::vector<double> noise(limiter.Output.get(), limiter.Output.get() + kWindow);
+  limiter.ClipImpulses();
+  unsigned touched = 0;
+  for (unsigned i = 0; i < kWindow; ++i) touched += limiter.Output[i] != noise[i] ? 1 : 0;
+  EXPECT_LE(touched, 3u);
+
+  for (unsigned i = 0; i < kWindow; ++i) limiter.Output[i] = noise[i];
+  for (unsigned click : {100u, 900u, 1500u}) limiter.Output[click] = 50.0;
+  limiter.ClipImpulses();
+  const double sigma = 1.0;  // the median hardly moves for three samples of 2048
+  for (unsigned click : {100u, 900u, 1500u}) EXPECT_NEAR(limiter.Output[click], 4.0 * sigma, 0.3) << click;
+
+  for (unsigned i = 0; i < kWindow; ++i) limiter.Output[i] = i < kWindow * 3 / 4 ? 0.0 : 0.5 * noise[i];
+  limiter.ClipImpulses();
+  double peak = 0;
+  for (unsigned i = 0; i < kWindow; ++i) peak = std::max(peak, std::abs(limiter.Output[i]));
+  EXPECT_GT(peak, 0.0);
+}
+
 TEST_F(InputProcessorTest, NarrowPeakIsCutToFourTimesItsNeighbourhoodInEachPass) {
   const unsigned half = kWindow / 2;
   const unsigned box = kWindow / 64;
