@@ -33,9 +33,13 @@ class MFSK_DeepDecider {
   static constexpr unsigned kBackfillBlocks = 2;
   static constexpr double kBackfillQuality = 4.0;
   // A hold lets go after this many decisions in a row with its candidate's
-  // ratio below this share of the decode threshold.
+  // ratio below this share of the decode threshold, or once this many
+  // blocks in a row decode no firmer than noise does (below the backfill's
+  // quality) while the ratio is below the threshold itself: noise that
+  // reached the threshold for a moment is not held for long.
   static constexpr unsigned kReleaseAfter = 2;
   static constexpr double kHoldShare = 0.6;
+  static constexpr unsigned kWeakBlocksToRelease = 3;
 
   // Audio to keep: the decided history, the blocks before a hold, and the
   // windows around them.
@@ -75,7 +79,8 @@ class MFSK_DeepDecider {
       }
       const double held_snr = rx.SignalTable.AbsPtr(held_.slice)[held_.offset].Stage3 / std::sqrt(noise_energy);
       held_.low_decisions = held_snr < kHoldShare * rx.DecodeThreshold ? held_.low_decisions + 1 : 0;
-      if (held_.low_decisions >= kReleaseAfter) held_.Release();
+      if (held_.low_decisions >= kReleaseAfter ||
+          (held_.weak_blocks >= kWeakBlocksToRelease && held_snr < rx.DecodeThreshold)) held_.Release();
     }
     if (rx.SnrValue > 100) rx.SnrValue = 0;  // as the described receiver reports it
   }
@@ -102,6 +107,10 @@ class MFSK_DeepDecider {
  private:
   void TakeHold(Receiver& rx) {
     held_.Lock(rx.BestSlice, rx.BestOffset, rx.OffsetBins(rx.BestSlice, rx.BestOffset));
+    // What an earlier epoch emitted overlaps this one's first blocks by up
+    // to the epochs' overlap, and was decided with that epoch's timing.
+    if (held_.last_emitted_end < rx.Epochs.CurrentStart() + rx.EpochOverlap())
+      held_.last_emitted_end = HeldCandidate::kNothingEmitted;
     const int64_t end = rx.OldestRowEnd(held_.slice);
     for (unsigned k = kBackfillBlocks; k > 0; --k) {
       const int64_t earlier = end - static_cast<int64_t>(k) * rx.BlockSamples();
@@ -150,6 +159,7 @@ class MFSK_DeepDecider {
     }
     if (!block.decoded || block.quality < least_quality) return;
     held_.last_emitted_end = end;
+    held_.weak_blocks = block.quality < kBackfillQuality ? held_.weak_blocks + 1 : 0;
     rx.EmittedOffset = offset;
     rx.EmitWord(block.word, block.strength, rx.MeasureBlock(end, offset_bins));
   }

@@ -25,6 +25,7 @@ struct HeldCandidate {
   double offset_bins = 0;        // the frequency held, from the centre, in bins (whole and fraction)
   std::int64_t closing_end = 0;
   unsigned low_decisions = 0;    // decisions in a row with the held ratio below the hold threshold
+  unsigned weak_blocks = 0;      // blocks in a row emitted no firmer than noise decodes
   // Where the last block emitted ended (its slice's pass), so that no block
   // comes out twice and a block skipped when the hold moves is filled in.
   std::int64_t last_emitted_end = kNothingEmitted;
@@ -37,6 +38,7 @@ struct HeldCandidate {
     locked = true;
     closing = false;
     low_decisions = 0;
+    weak_blocks = 0;
     slice = new_slice;
     offset = new_offset;
     offset_bins = new_offset_bins;
