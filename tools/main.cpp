@@ -10,6 +10,7 @@
 #include "tools/CliError.h"
 #include "tools/Commands.h"
 #include "tools/Console.h"
+#include "tools/ModelBench.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ const char kHelp[] =
     "  bench sensitivity  share of good frames against SNR, per mode and channel\n"
     "  bench speed        receive and transmit real-time factors per mode\n"
     "  bench report       how well the frames' signal reports tell SNR and offset\n"
+    "  bench model        a perfect-sync model of the code: the yardstick for the receivers\n"
     "  demo               one message from one station to another over the channel\n"
     "  devices            the sound devices by the names the options take\n"
     "  send               one message through the sound card, keying the transmitter\n"
@@ -44,11 +46,12 @@ int Dispatch(const std::string& command, const quillon::Words& rest) {
     if (which == "sensitivity") return RunSensitivity(bench_rest);
     if (which == "speed") return RunSpeed(bench_rest);
     if (which == "report") return RunReportBench(bench_rest);
+    if (which == "model") return RunModelBench(bench_rest);
     if (which == "--help" || which == "-h") {
-      std::fputs("usage: quillon-cli bench sensitivity|speed|report [OPTIONS]\n", stdout);
+      std::fputs("usage: quillon-cli bench sensitivity|speed|report|model [OPTIONS]\n", stdout);
       return kExitOk;
     }
-    throw CliError("bench wants 'sensitivity', 'speed' or 'report' (see --help)");
+    throw CliError("bench wants 'sensitivity', 'speed', 'report' or 'model' (see --help)");
   }
   if (command == "--version") {
     std::printf("quillon-cli %s\n", kProgramVersionFull);
