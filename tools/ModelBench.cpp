@@ -353,7 +353,7 @@ const char kModelHelp[] =
     "every one arrives right. Two soft metrics decode the same noisy frames: the\n"
     "receiver's squared energies, and bit log-likelihood ratios from the known\n"
     "signal and noise levels. Per SNR: the character error rate and the share of\n"
-    "good frames of each; then the SNR of 1 %% character errors and of 90 %% good\n"
+    "good frames of each; then the SNR of 1 % character errors and of 90 % good\n"
     "frames (interpolated). Progress goes to standard error.\n"
     "\n"
     "  -m, --mode MODES  modes separated by commas (8/500,16/500), or all\n"
