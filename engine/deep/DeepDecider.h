@@ -13,6 +13,7 @@
 // The receiver holds one decider and calls it at every slice pass instead
 // of its own decision.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -40,11 +41,19 @@ class MFSK_DeepDecider {
   static constexpr unsigned kReleaseAfter = 2;
   static constexpr double kHoldShare = 0.6;
   static constexpr unsigned kWeakBlocksToRelease = 3;
+  // The held candidate's blocks come out this many blocks later than the
+  // described receiver decides them: the search has then seen that much
+  // more of the signal, so the first blocks of a transmission, decided
+  // before the search has settled on its candidate, are decoded with the
+  // candidate it settles on. A hold moving to a later slice catches up at
+  // most kMaxCatchUp skipped blocks.
+  static constexpr unsigned kLookBehind = 2;
+  static constexpr unsigned kMaxCatchUp = 2;
 
   // Audio to keep: the decided history, the blocks before a hold, and the
   // windows around them.
   int Preset(const Receiver& rx) {
-    const int64_t history = (rx.SyncBlocks + kBackfillBlocks + 2) * rx.BlockSamples() + 2 * rx.Demodulator.SymbolLen +
+    const int64_t history = (rx.SyncBlocks + kLookBehind + kBackfillBlocks + 2) * rx.BlockSamples() + 2 * rx.Demodulator.SymbolLen +
                             rx.InputProcessor.WindowSize;
     return redecoder_.Preset(rx.Demodulator, rx.ReferenceDecoder, static_cast<unsigned>(history));
   }
@@ -107,32 +116,46 @@ class MFSK_DeepDecider {
  private:
   void TakeHold(Receiver& rx) {
     held_.Lock(rx.BestSlice, rx.BestOffset, rx.OffsetBins(rx.BestSlice, rx.BestOffset));
+    held_.epoch_start = rx.Epochs.CurrentStart();
     // What an earlier epoch emitted overlaps this one's first blocks by up
     // to the epochs' overlap, and was decided with that epoch's timing.
-    if (held_.last_emitted_end < rx.Epochs.CurrentStart() + rx.EpochOverlap())
+    if (held_.last_emitted_end < held_.epoch_start + rx.EpochOverlap())
       held_.last_emitted_end = HeldCandidate::kNothingEmitted;
-    const int64_t end = rx.OldestRowEnd(held_.slice);
+    const int64_t target = HeldTarget(rx);
     for (unsigned k = kBackfillBlocks; k > 0; --k) {
-      const int64_t earlier = end - static_cast<int64_t>(k) * rx.BlockSamples();
-      if (rx.Epochs.InCurrent(earlier, rx.EpochOverlap()) && NotYetEmitted(rx, earlier))
-        EmitHeldBlock(rx, earlier, kBackfillQuality);
+      const int64_t earlier = target - static_cast<int64_t>(k) * rx.BlockSamples();
+      if (InHeldEpoch(rx, earlier) && NotYetEmitted(rx, earlier)) EmitHeldBlock(rx, earlier, kBackfillQuality);
     }
-    EmitHeldBlock(rx, end, 0);
+    if (InHeldEpoch(rx, target) && NotYetEmitted(rx, target)) EmitHeldBlock(rx, target, kBackfillQuality);
+    // Decided, whether it came out or not: the blocks after it follow
+    // without a gate.
+    held_.last_emitted_end = std::max(held_.last_emitted_end, target);
   }
 
-  // The held slice's oldest row, after any block of the same slice skipped
-  // since the last one emitted (the hold moved to a later slice).
+  // The held slice's block LookBehind blocks before its oldest row, after
+  // any block of the same slice skipped since the last one emitted (the
+  // hold moved to a later slice).
   void EmitHeldBlocks(Receiver& rx) {
-    const int64_t end = rx.OldestRowEnd(held_.slice);
-    if (held_.closing && end >= held_.closing_end) {
+    const int64_t target = HeldTarget(rx);
+    if (held_.closing && target >= held_.closing_end) {
       held_.Release();
       return;
     }
-    int64_t first = end;
-    if (held_.last_emitted_end != HeldCandidate::kNothingEmitted)
-      while (NotYetEmitted(rx, first - rx.BlockSamples())) first -= rx.BlockSamples();
-    for (int64_t block_end = first; block_end <= end; block_end += rx.BlockSamples())
-      if (NotYetEmitted(rx, block_end)) EmitHeldBlock(rx, block_end, 0);
+    int64_t first = target;
+    for (unsigned n = 0; n < kMaxCatchUp && NotYetEmitted(rx, first - rx.BlockSamples()); ++n)
+      first -= rx.BlockSamples();
+    for (int64_t block_end = first; block_end <= target; block_end += rx.BlockSamples())
+      if (InHeldEpoch(rx, block_end) && NotYetEmitted(rx, block_end)) EmitHeldBlock(rx, block_end, 0);
+  }
+
+  int64_t HeldTarget(const Receiver& rx) const {
+    return rx.OldestRowEnd(held_.slice) - static_cast<int64_t>(kLookBehind) * rx.BlockSamples();
+  }
+
+  // Blocks of the epoch the hold was taken in, and before the burst that
+  // closed it.
+  bool InHeldEpoch(const Receiver& rx, int64_t end) const {
+    return end >= held_.epoch_start + rx.EpochOverlap() && !(held_.closing && end >= held_.closing_end);
   }
 
   bool NotYetEmitted(const Receiver& rx, int64_t end) const {

@@ -23,6 +23,7 @@ struct HeldCandidate {
   unsigned slice = 0;            // the search's time slice held
   unsigned offset = 0;           // the search's trial offset index held
   double offset_bins = 0;        // the frequency held, from the centre, in bins (whole and fraction)
+  std::int64_t epoch_start = 0;  // the synchroniser's epoch the hold was taken in
   std::int64_t closing_end = 0;
   unsigned low_decisions = 0;    // decisions in a row with the held ratio below the hold threshold
   unsigned weak_blocks = 0;      // blocks in a row emitted no firmer than noise decodes
