@@ -13,7 +13,8 @@
 // afresh for the blocks after it (SyncEpochs.h). Each emitted character
 // carries its block's signal report: the signal power and noise density of
 // the input over the block (SignalMeter.h) and the candidate's offset
-// refined within its bin.
+// refined within its bin. With Deep, the same search feeds the deep
+// receiver's decisions instead (deep/DeepDecider.h).
 
 #include <algorithm>
 #include <cmath>

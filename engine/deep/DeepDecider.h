@@ -5,13 +5,18 @@
 // SyncBlocks blocks); what comes out differs:
 // - a candidate that reaches the threshold is held (HeldCandidate.h), and
 //   every block of it is emitted, with a firm block or two before it;
+// - its blocks come out kLookBehind blocks later than the described
+//   receiver decides them, so that the first blocks of a transmission are
+//   decided with the candidate the search settles on;
 // - each emitted block is decoded again from the limiter's output
 //   (BlockRedecoder.h) at the held frequency to a fraction of a bin, with
 //   bit likelihoods, at the slice's timing and a quarter symbol either
 //   side of it: the slices lie half a symbol apart, and the timing whose
 //   decision is firmest is taken.
 // The receiver holds one decider and calls it at every slice pass instead
-// of its own decision.
+// of its own decision. (The station's adapter sets the decode threshold to
+// 0, so there the hold is taken at once and follows the search's best
+// candidate; bursts still end one hold and start the next.)
 
 #include <algorithm>
 #include <cmath>
