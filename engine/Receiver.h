@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 #include <type_traits>
 
 #include "engine/BurstDetector.h"
@@ -575,7 +576,8 @@ class MFSK_Receiver {
     const double snr = noise_energy > 0 ? BestSignal / std::sqrt(noise_energy) : 0.0;
     // A deep receiver's hold decides the blocks before the burst itself.
     const bool held = Deep && DeepDecider.EpochClosed(*this, PendingBurstEnd);
-    Epochs.Close(BestSlice, BestOffset, held ? 0.0 : snr, PendingBurstEnd);
+    // (The station's threshold is 0, so a ratio of 0 would still pass it.)
+    Epochs.Close(BestSlice, BestOffset, held ? -std::numeric_limits<double>::infinity() : snr, PendingBurstEnd);
     PendingBurstEnd = -1;
     const unsigned count = SliceCount * SearchWidth;
     Integrator* all = SignalTable.AbsPtr(0);

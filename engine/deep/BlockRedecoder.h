@@ -29,7 +29,8 @@ struct RedecodedBlock {
   uint64_t word = 0;     // the characters, the first in the lowest byte
   float strength = 0;    // the decoder's Weakest: how firmly its weakest character was decided
   double quality = 0;    // mean winning transform magnitude over the rms of the losing ones
-  bool decoded = false;  // false: the audio for the block is no longer (or not yet) kept
+  bool decoded = false;  // false: the audio for the block is no longer (or not yet) kept, or silent
+  bool silent = false;   // digital silence: nothing to decide
 };
 
 class MFSK_BlockRedecoder {
@@ -131,7 +132,10 @@ class MFSK_BlockRedecoder {
       losers += (sum - top) / (tones_ - 1);
     }
     const double noise = losers / symbols_per_block_;
-    if (!(noise > 0)) return;  // digital silence decides nothing
+    if (!(noise > 0)) {  // digital silence decides nothing
+      block.silent = true;
+      return;
+    }
     const double signal = winners / symbols_per_block_ - noise;
     const double snr = signal > 0 ? std::min(30.0, std::max(0.5, signal / noise)) : kDefaultToneSnr;
     const double to_noise_units = 1.0 / noise;

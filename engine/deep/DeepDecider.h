@@ -185,6 +185,7 @@ class MFSK_DeepDecider {
       const RedecodedBlock other = redecoder_.Decode(window_end + shift, offset_bins);
       if (other.decoded && other.quality > block.quality) block = other;
     }
+    if (block.silent) held_.last_emitted_end = end;  // decided: nothing to say
     if (!block.decoded || block.quality < least_quality) return;
     held_.last_emitted_end = end;
     held_.weak_blocks = block.quality < kBackfillQuality ? held_.weak_blocks + 1 : 0;
