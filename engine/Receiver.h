@@ -370,7 +370,8 @@ class MFSK_Receiver {
       InputProcessor.Process(InputSamples.Elem.get());
       // The limiter's overlap-add gives its output half a window late.
       const int64_t output_start = ConvertedSamples - InputSamples.Len - window / 2;
-      if (Deep) DeepDecider.Store(InputProcessor.Output.get(), window, output_start);
+      // The deep decisions keep the input itself, on the same clock.
+      if (Deep) DeepDecider.Store(InputSamples.Elem.get(), window, output_start + window / 2);
       InputSamples.Delete(0, window);
       for (unsigned k = 0; k < window; k += Demodulator.SymbolStep) {
         SymbolClock = output_start + k + Demodulator.SymbolStep;

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Decodes one block again from the limiter's output, at the timing and the
+// Decodes one block again from the converted input, at the timing and the
 // frequency the synchroniser settled on, but to a fraction of a bin: the
 // search tries whole bins only (half a tone spacing), and a tone between two
 // of them loses up to a dB in its filter. Each symbol's window is
 // transformed after turning the audio down by the fractional part of the
 // offset, so every tone lands on the centre of a bin, and the tone energies
 // become bit log-likelihood ratios (ToneLikelihoods.h) from the noise and
-// signal levels the block itself shows.
+// signal levels the block itself shows. The audio skips the limiter, whose
+// whitening and clipping cost a few tenths of a dB on Gaussian noise; only
+// impulses are clipped here.
 //
 // Times are the receiver's converted-sample counts: the audio kept is the
 // last HistorySamples samples stored, and a block is named by where the
@@ -42,8 +44,13 @@ class MFSK_BlockRedecoder {
   // can be sure of; 6 dB is about where every mode decides its blocks near
   // its threshold, and the likelihoods change little within a few dB of it.
   static constexpr double kDefaultToneSnr = 4.0;
+  // Samples beyond this many standard deviations of the noise are clipped.
+  static constexpr double kImpulseClip = 4.0;
 
-  int Preset(const MFSK_Demodulator<double>& demodulator, const Decoder& reference, unsigned history_samples) {
+  // `piece_samples`: the most samples Store is given at once.
+  int Preset(const MFSK_Demodulator<double>& demodulator, const Decoder& reference, unsigned history_samples,
+             unsigned piece_samples) {
+    clip_scratch_len_ = piece_samples;
     symbol_len_ = demodulator.SymbolLen;
     symbol_step_ = demodulator.SymbolStep;
     tones_ = demodulator.Symbols;
@@ -61,7 +68,8 @@ class MFSK_BlockRedecoder {
     if (ReallocArray(ring_, ring) < 0 || ReallocArray(window_, symbol_len_) < 0 ||
         ReallocArray(buffer_, symbol_len_) < 0 || ReallocArray(rotation_, symbol_len_) < 0 ||
         ReallocArray(energy_, static_cast<size_t>(tones_) * symbols_per_block_) < 0 ||
-        ReallocArray(scratch_, tones_) < 0 || fft_.Preset(static_cast<int>(symbol_len_)) < 0 ||
+        ReallocArray(scratch_, tones_) < 0 || ReallocArray(noise_, tones_) < 0 || ReallocArray(losses_, tones_) < 0 ||
+        ReallocArray(clip_scratch_, piece_samples) < 0 || fft_.Preset(static_cast<int>(symbol_len_)) < 0 ||
         decoder_.Preset(reference) < 0)
       return -1;
     std::copy(demodulator.Window.get(), demodulator.Window.get() + symbol_len_, window_.get());
@@ -75,10 +83,17 @@ class MFSK_BlockRedecoder {
   }
 
   // `count` samples that begin at converted sample `start`, which must
-  // continue where the last ones ended (or start the record afresh).
+  // continue where the last ones ended (or start the record afresh); they
+  // are kept with their impulses clipped.
   void Store(const double* samples, unsigned count, int64_t start) {
     if (start != stored_end_) ClearArray(ring_, ring_mask_ + 1);
     for (unsigned i = 0; i < count; ++i) ring_[static_cast<size_t>(start + i) & ring_mask_] = samples[i];
+    // The ring is longer than any piece, and the piece lies in it in at
+    // most two runs.
+    const size_t first = static_cast<size_t>(start) & ring_mask_;
+    const unsigned head = static_cast<unsigned>(std::min<size_t>(count, ring_mask_ + 1 - first));
+    ClipImpulses(ring_.get() + first, head);
+    if (head < count) ClipImpulses(ring_.get(), count - head);
     stored_end_ = start + count;
   }
 
@@ -115,36 +130,51 @@ class MFSK_BlockRedecoder {
     }
   }
 
-  // The noise energy per tone is the mean of each symbol's losing tones; the
-  // signal, the mean of its winning tone less that noise. Near the
-  // threshold a few winners are noise, which raises the signal estimate a
-  // little: the likelihoods are flat enough in it not to matter.
+  // Each tone's noise energy is its mean over the symbols it loses: the
+  // audio comes straight from the converter, so the noise need not be
+  // white across the band (the radio's filters), and a steady carrier on a
+  // tone wins nearly every symbol and is then measured by its own mean,
+  // which turns it into no more than noise. The signal is the mean winning
+  // energy less its tone's noise. Near the threshold a few winners are
+  // noise, which raises the signal estimate a little: the likelihoods are
+  // flat enough in it not to matter.
   void DecodeEnergies(RedecodedBlock& block) {
-    double winners = 0, losers = 0;
+    double* noise = noise_.get();
+    unsigned* losses = losses_.get();
+    double total = 0, winners = 0;
+    for (unsigned t = 0; t < tones_; ++t) noise[t] = 0, losses[t] = 0;
     for (unsigned i = 0; i < symbols_per_block_; ++i) {
       const double* e = energy_.get() + static_cast<size_t>(i) * tones_;
-      double sum = 0, top = 0;
+      unsigned top = 0;
+      for (unsigned t = 1; t < tones_; ++t)
+        if (e[t] > e[top]) top = t;
+      winners += e[top];
       for (unsigned t = 0; t < tones_; ++t) {
-        sum += e[t];
-        top = std::max(top, e[t]);
+        total += e[t];
+        if (t != top) noise[t] += e[t], ++losses[t];
       }
-      winners += top;
-      losers += (sum - top) / (tones_ - 1);
     }
-    const double noise = losers / symbols_per_block_;
-    if (!(noise > 0)) {  // digital silence decides nothing
+    if (!(total > 0)) {  // digital silence decides nothing
       block.silent = true;
       return;
     }
-    const double signal = winners / symbols_per_block_ - noise;
-    const double snr = signal > 0 ? std::min(30.0, std::max(0.5, signal / noise)) : kDefaultToneSnr;
-    const double to_noise_units = 1.0 / noise;
+    const double mean_energy = total / (static_cast<double>(symbols_per_block_) * tones_);
+    double mean_noise = 0;
+    for (unsigned t = 0; t < tones_; ++t) {
+      noise[t] = losses[t] >= symbols_per_block_ / 4 ? noise[t] / losses[t] : mean_energy;
+      // A tone without energy (a band edge beyond the converter's passband)
+      // still gets a unit to count in.
+      if (!(noise[t] > 0)) noise[t] = mean_energy;
+      mean_noise += noise[t] / tones_;
+    }
+    const double signal = winners / symbols_per_block_ - mean_noise;
+    const double snr = signal > 0 ? std::min(30.0, std::max(0.5, signal / mean_noise)) : kDefaultToneSnr;
     double soft[8];
     double normalised[256];
     decoder_.Reset();
     for (unsigned i = 0; i < symbols_per_block_; ++i) {
       const double* e = energy_.get() + static_cast<size_t>(i) * tones_;
-      for (unsigned t = 0; t < tones_; ++t) normalised[t] = e[t] * to_noise_units;
+      for (unsigned t = 0; t < tones_; ++t) normalised[t] = e[t] / noise[t];
       ToneBitLikelihoods(normalised, tones_, bits_, gray_, snr, soft, scratch_.get());
       decoder_.Input(soft);
     }
@@ -153,6 +183,20 @@ class MFSK_BlockRedecoder {
     block.strength = decoder_.Weakest;
     block.quality = decoder_.NoiseEnergy > 0 ? decoder_.Signal / std::sqrt(decoder_.NoiseEnergy) : 0.0;
     block.decoded = true;
+  }
+
+  // Cuts the samples beyond ImpulseClip standard deviations of the piece,
+  // as the median magnitude (0.6745 sigma for Gaussian noise) implies:
+  // clicks, which the RMS would follow, lose their weight while noise and
+  // signal pass untouched. A piece mostly of digital silence is left alone.
+  void ClipImpulses(double* samples, unsigned count) {
+    if (count > clip_scratch_len_) return;
+    for (unsigned i = 0; i < count; ++i) clip_scratch_[i] = std::abs(samples[i]);
+    double* middle = clip_scratch_.get() + count / 2;
+    std::nth_element(clip_scratch_.get(), middle, clip_scratch_.get() + count);
+    if (!(*middle > 0)) return;
+    const double bound = kImpulseClip / 0.6745 * *middle;
+    for (unsigned i = 0; i < count; ++i) samples[i] = std::max(-bound, std::min(bound, samples[i]));
   }
 
   unsigned symbol_len_ = 0, symbol_step_ = 0, tones_ = 0, bits_ = 0, symbols_per_block_ = 0;
@@ -167,6 +211,10 @@ class MFSK_BlockRedecoder {
   Array<Complex> rotation_;  // the window times the turn by the fractional bin
   Array<double> energy_;     // symbols_per_block_ rows of tones_
   Array<double> scratch_;
+  Array<double> noise_;      // per tone
+  Array<unsigned> losses_;   // per tone
+  Array<double> clip_scratch_;
+  unsigned clip_scratch_len_ = 0;
   r2FFT<Complex> fft_;
   Decoder decoder_;
 };

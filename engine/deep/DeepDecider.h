@@ -8,8 +8,8 @@
 // - its blocks come out kLookBehind blocks later than the described
 //   receiver decides them, so that the first blocks of a transmission are
 //   decided with the candidate the search settles on;
-// - each emitted block is decoded again from the limiter's output
-//   (BlockRedecoder.h) at the held frequency to a fraction of a bin, with
+// - each emitted block is decoded again from the converted input, its
+//   impulses clipped (BlockRedecoder.h), at the held frequency to a fraction of a bin, with
 //   bit likelihoods, at the slice's timing and a quarter symbol either
 //   side of it: the slices lie half a symbol apart, and the timing whose
 //   decision is firmest is taken.
@@ -30,7 +30,8 @@ namespace quillon {
 template <class Receiver>
 class MFSK_DeepDecider {
  public:
-  // The limiter clips at this many standard deviations of the noise.
+  // The limiter in front of the search clips at this many standard
+  // deviations of the noise.
   static constexpr double kImpulseClip = 4.0;
   // Blocks before the first decision of a hold that are still decoded, when
   // their own decision is at least this firm (RedecodedBlock::quality).
@@ -60,7 +61,8 @@ class MFSK_DeepDecider {
   int Preset(const Receiver& rx) {
     const int64_t history = (rx.SyncBlocks + kLookBehind + kBackfillBlocks + 2) * rx.BlockSamples() + 2 * rx.Demodulator.SymbolLen +
                             rx.InputProcessor.WindowSize;
-    return redecoder_.Preset(rx.Demodulator, rx.ReferenceDecoder, static_cast<unsigned>(history));
+    return redecoder_.Preset(rx.Demodulator, rx.ReferenceDecoder, static_cast<unsigned>(history),
+                             rx.InputProcessor.WindowSize);
   }
   void Reset() {
     redecoder_.Reset();
