@@ -423,6 +423,30 @@ TEST(ReceiverRoundTrip, EveryModeDecodesEveryCharacterAtZeroDecibelsInTwoAndAHal
 }
 
 
+// A steady carrier on one of the tones, ten times the signal's power (a
+// station tuning up in the passband): the limiter in front of the search
+// cuts it down, and the deep receiver, which decodes from the input itself,
+// measures each tone's noise on its own, so the carrier counts as noise on
+// its tone rather than as that tone sent in every symbol.
+TEST(ReceiverInterference, ASteadyCarrierOnAToneLeavesTheTextIntact) {
+  Scenario scenario;
+  scenario.tones = 8;
+  scenario.bandwidth = 500;
+  scenario.text = TextOfBlocks(3, 4);
+  scenario.leading_silence = 4000;
+  std::vector<double> audio = Transmit(scenario);
+  AddNoise(audio, scenario.leading_silence, 0.3, 4);
+  double power = 0;
+  for (size_t i = scenario.leading_silence; i < audio.size(); ++i) power += audio[i] * audio[i];
+  power /= static_cast<double>(audio.size() - scenario.leading_silence);
+  const double spacing = 500.0 / 8;
+  const double tone3 = kCentre - (500 - spacing) / 2 + 3 * spacing;
+  for (size_t i = 0; i < audio.size(); ++i)
+    audio[i] += std::sqrt(2 * 10 * power) * std::cos(2 * 3.141592653589793 * tone3 * static_cast<double>(i) / kRate);
+  const Reception reception = Receive(scenario, audio);
+  EXPECT_NE(reception.text.find(scenario.text), std::string::npos) << "received: " << reception.text;
+}
+
 // A signal sent downwards from the same upper edge lies 2 - margin bins off
 // the receiver's search centre: offset index 2. The widest mode has room for
 // a margin of 2 only (16 bins, the scan walking down from bin 10).
