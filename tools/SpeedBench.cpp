@@ -21,6 +21,8 @@ const char kBenchText[] = "CQ CQ de Quillon \xCF\xF0\xE8\xE2\xE5\xF2 test 012345
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kReceiveRuns = 5;
+
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 Audio Recording(const Audio& sent) {
@@ -52,12 +54,19 @@ std::vector<ModeSpeed> MeasureModeSpeeds(const std::vector<const OliviaMode*>& m
     speed.audio_s = double(sent.size()) / kSampleRateHz;
     speed.transmit_rtf = speed.audio_s / transmit_s;
 
+    // The fastest of a few runs: a recording of a few seconds is decoded in
+    // milliseconds, which a moment of other work on the machine can double.
     const Audio heard = Recording(sent);
-    FrameDecoder decoder(*mode, deep);
-    UseKernel(decoder, kernel);
-    started = Clock::now();
-    decoder.HearAll(heard);
-    speed.receive_rtf = double(heard.size()) / kSampleRateHz / Seconds(started);
+    double fastest_s = 0;
+    for (int run = 0; run < kReceiveRuns; ++run) {
+      FrameDecoder decoder(*mode, deep);
+      UseKernel(decoder, kernel);
+      started = Clock::now();
+      decoder.HearAll(heard);
+      const double elapsed_s = Seconds(started);
+      if (run == 0 || elapsed_s < fastest_s) fastest_s = elapsed_s;
+    }
+    speed.receive_rtf = double(heard.size()) / kSampleRateHz / fastest_s;
     speeds.push_back(speed);
   }
   return speeds;

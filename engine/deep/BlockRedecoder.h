@@ -189,11 +189,13 @@ class MFSK_BlockRedecoder {
   // as the median magnitude (0.6745 sigma for Gaussian noise) implies:
   // clicks, which the RMS would follow, lose their weight while noise and
   // signal pass untouched. A piece mostly of digital silence is left alone.
+  // The median is taken over every fourth sample, as the limiter does.
   void ClipImpulses(double* samples, unsigned count) {
-    if (count > clip_scratch_len_) return;
-    for (unsigned i = 0; i < count; ++i) clip_scratch_[i] = std::abs(samples[i]);
-    double* middle = clip_scratch_.get() + count / 2;
-    std::nth_element(clip_scratch_.get(), middle, clip_scratch_.get() + count);
+    const unsigned taken = count / 4;
+    if (taken == 0 || taken > clip_scratch_len_) return;
+    for (unsigned i = 0; i < taken; ++i) clip_scratch_[i] = std::abs(samples[4 * i]);
+    double* middle = clip_scratch_.get() + taken / 2;
+    std::nth_element(clip_scratch_.get(), middle, clip_scratch_.get() + taken);
     if (!(*middle > 0)) return;
     const double bound = kImpulseClip / 0.6745 * *middle;
     for (unsigned i = 0; i < count; ++i) samples[i] = std::max(-bound, std::min(bound, samples[i]));

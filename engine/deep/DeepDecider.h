@@ -54,6 +54,10 @@ class MFSK_DeepDecider {
   // candidate it settles on. A hold moving to a later slice catches up at
   // most kMaxCatchUp skipped blocks.
   static constexpr unsigned kLookBehind = 2;
+  // Blocks decoded at least this firmly (RedecodedBlock::quality; noise
+  // gives about 3, a block near the threshold 4 to 6) are not tried at the
+  // other timings.
+  static constexpr double kFirmQuality = 10.0;
   static constexpr unsigned kMaxCatchUp = 2;
 
   // Audio to keep: the decided history, the blocks before a hold, and the
@@ -183,10 +187,13 @@ class MFSK_DeepDecider {
     const int64_t slice_step = rx.Demodulator.SliceStep;
     const int64_t window_end = end - ((slice % 2 == 0) ? slice_step : 0);
     RedecodedBlock block = redecoder_.Decode(window_end, offset_bins);
-    for (const int64_t shift : {-slice_step / 2, slice_step / 2}) {
-      const RedecodedBlock other = redecoder_.Decode(window_end + shift, offset_bins);
-      if (other.decoded && other.quality > block.quality) block = other;
-    }
+    // A block this firm at the slice's own timing is decided: another
+    // timing could only agree with it.
+    if (block.quality < kFirmQuality)
+      for (const int64_t shift : {-slice_step / 2, slice_step / 2}) {
+        const RedecodedBlock other = redecoder_.Decode(window_end + shift, offset_bins);
+        if (other.decoded && other.quality > block.quality) block = other;
+      }
     if (block.silent) held_.last_emitted_end = end;  // decided: nothing to say
     if (!block.decoded || block.quality < least_quality) return;
     held_.last_emitted_end = end;
