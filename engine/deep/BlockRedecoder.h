@@ -59,8 +59,8 @@ class MFSK_BlockRedecoder {
     symbols_per_block_ = reference.SymbolsPerBlock;
     // Tone t of trial offset o lies at bin base + direction (o + 2 t).
     direction_ = demodulator.Reverse ? -1 : 1;
-    base_bin_ = demodulator.Reverse ? static_cast<int>(demodulator.FirstCarrier) - static_cast<int>(demodulator.BinMargin)
-                                    : static_cast<int>(demodulator.FirstCarrier);
+    base_bin_ = static_cast<int>(demodulator.FirstCarrier);
+    if (demodulator.Reverse) base_bin_ -= static_cast<int>(demodulator.BinMargin);
     unsigned ring = 1;
     while (ring < history_samples) ring *= 2;
     ring_mask_ = ring - 1;

@@ -54,17 +54,17 @@ class MFSK_DeepDecider {
   // candidate it settles on. A hold moving to a later slice catches up at
   // most kMaxCatchUp skipped blocks.
   static constexpr unsigned kLookBehind = 2;
+  static constexpr unsigned kMaxCatchUp = 2;
   // Blocks decoded at least this firmly (RedecodedBlock::quality; noise
   // gives about 3, a block near the threshold 4 to 6) are not tried at the
   // other timings.
   static constexpr double kFirmQuality = 10.0;
-  static constexpr unsigned kMaxCatchUp = 2;
 
   // Audio to keep: the decided history, the blocks before a hold, and the
   // windows around them.
   int Preset(const Receiver& rx) {
-    const int64_t history = (rx.SyncBlocks + kLookBehind + kBackfillBlocks + 2) * rx.BlockSamples() + 2 * rx.Demodulator.SymbolLen +
-                            rx.InputProcessor.WindowSize;
+    const int64_t blocks = rx.SyncBlocks + kLookBehind + kBackfillBlocks + 2;
+    const int64_t history = blocks * rx.BlockSamples() + 2 * rx.Demodulator.SymbolLen + rx.InputProcessor.WindowSize;
     return redecoder_.Preset(rx.Demodulator, rx.ReferenceDecoder, static_cast<unsigned>(history),
                              rx.InputProcessor.WindowSize);
   }
@@ -99,8 +99,8 @@ class MFSK_DeepDecider {
       }
       const double held_snr = rx.SignalTable.AbsPtr(held_.slice)[held_.offset].Stage3 / std::sqrt(noise_energy);
       held_.low_decisions = held_snr < kHoldShare * rx.DecodeThreshold ? held_.low_decisions + 1 : 0;
-      if (held_.low_decisions >= kReleaseAfter ||
-          (held_.weak_blocks >= kWeakBlocksToRelease && held_snr < rx.DecodeThreshold)) held_.Release();
+      const bool weak = held_.weak_blocks >= kWeakBlocksToRelease && held_snr < rx.DecodeThreshold;
+      if (held_.low_decisions >= kReleaseAfter || weak) held_.Release();
     }
     if (rx.SnrValue > 100) rx.SnrValue = 0;  // as the described receiver reports it
   }
