@@ -256,11 +256,15 @@ class ProgramTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(window.CurrentIcon(), kIconGood, 20000);
     QCOMPARE(window.LowerPane().toPlainText(), text);
 
-    char datagram[4096];
-    const ssize_t received = recv(udp, datagram, sizeof datagram, 0);
+    // A damaged first message was announced too, before the good one.
+    std::string json;
+    do {
+      char datagram[4096];
+      const ssize_t received = recv(udp, datagram, sizeof datagram, 0);
+      QVERIFY(received > 0);
+      json.assign(datagram, static_cast<std::size_t>(received));
+    } while (json.find("\"good\":false") != std::string::npos);
     close(udp);
-    QVERIFY(received > 0);
-    const std::string json(datagram, static_cast<std::size_t>(received));
     QVERIFY2(json.rfind("{\"mode\":\"OLIVIA_4_2000\",\"mode_number\":98,\"good\":true,", 0) == 0, json.c_str());
     QVERIFY2(json.find("\"text\":\"" + text.toStdString() + "\"") != std::string::npos, json.c_str());
 
